@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# voxda.sh run   installs what is missing, builds, starts the demo
+# voxda.sh test  installs what is missing, builds and runs every test,
+#                plain and with AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$PWD
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# Debian packages each command needs.
+build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
+                libfreetype-dev fonts-dejavu-core)
+test_packages=(xvfb xauth python3 python3-pil)
+
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "voxda.sh: installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {  # dir, extra cmake args...
+  local dir=$1; shift
+  cmake -S "$root" -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+}
+
+case "${1:-}" in
+  run)
+    install_missing "${build_packages[@]}"
+    configure_and_build build -DCMAKE_BUILD_TYPE=Release
+    mkdir -p build/run
+    exec build/voxda-track
+    ;;
+  test)
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    ctest --test-dir build --output-on-failure -j "$jobs"
+    configure_and_build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVOXDA_SANITIZE=ON -DVOXDA_BENCH=OFF
+    ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+      ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+    ;;
+  *)
+    echo "usage: ./voxda.sh run | test" >&2
+    exit 2
+    ;;
+esac
