@@ -1,0 +1,219 @@
+// Tests of text drawing and measuring: layout, spacing, escapes, wrapping, clipping.
+#include "text/textdraw.h"
+
+#include <string>
+
+#include "tests/textfixture.h"
+#include "text/markup.h"
+#include "text/styles.h"
+
+using namespace textfixture;
+
+namespace {
+
+// 'A' is a 3 × 4 'F' shape; rows from the top: ###, #.., ##., #..
+const std::vector<uint8_t> fshape{15, 15, 15, 15, 255, 255, 15, 15, 255, 15, 255, 255};
+
+class TextdrawTest : public display {
+protected:
+    // A font with 'A' the F shape, 'B' a solid 2 × 4 block, a 2-wide blank space, glyph 256
+    // a solid 4 × 4 block, 'C' (cellwidth - 1) wide, and a blank 1 × 12 'M' so that
+    // maxheight is 12 (lines 13 apart). Everything else is a blank 1 × 1.
+    font* layoutfont(int cellwidth, const std::vector<uint8_t>& a = fshape) {
+        std::vector<uint8_t> bytes = filebytes(fontrecords(
+            solid(1, 1, 255), {{'A', record{3, 4, a}},
+                               {'B', solid(2, 4, 15)},
+                               {' ', solid(2, 4, 255)},
+                               {'C', solid(cellwidth - 1, 1, 255)},
+                               {'M', solid(1, 12, 255)},
+                               {256, solid(4, 4, 15)}}));
+        return makefont(bytes.data(), static_cast<int>(bytes.size()), "normal");
+    }
+    // Columns of row y that are lit, as a string of '#' and '.' over [x0, x1).
+    std::string row(int y, int x0, int x1) const {
+        std::string s;
+        for (int x = x0; x < x1; x++) s += lit(x, y) ? '#' : '.';
+        return s;
+    }
+    void draw(const std::string& text, int x = 0, int y = 0, int margin = 0, int c = 0xFFFFFF) {
+        drawtext(x, y, margin, text.c_str(), c);
+    }
+};
+
+std::string bytes(std::initializer_list<int> list) {
+    std::string s;
+    for (int b : list) s += static_cast<char>(b);
+    return s;
+}
+
+}  // namespace
+
+TEST_F(TextdrawTest, SpacingFollowsCellWidth) {
+    opendisplay(4, 128, 64);
+    struct spacingcase {
+        int cellwidth, spacing;
+    };
+    // floor(cellwidth × 0.13f + 0.5): 9 → 1, 12 → 2, 50 → 6 (not 7: 0.13f is below 0.13).
+    const spacingcase cases[] = {{9, 1}, {12, 2}, {50, 6}, {2, 0}};
+    for (const spacingcase& c : cases) {
+        clearstore();
+        layoutfont(c.cellwidth);
+        EXPECT_EQ(currentcellwidth, c.cellwidth);
+        EXPECT_EQ(textwidth("AB"), 3 + c.spacing + 2 + c.spacing) << c.cellwidth;
+        clearpixels();
+        draw("AB");
+        EXPECT_EQ(litbox().right, 3 + c.spacing + 1) << c.cellwidth;  // B's right column
+    }
+}
+
+TEST_F(TextdrawTest, LinesAndFShape) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);
+    draw("A\nBA\nA", 5, 2);
+    // Line pitch is maxheight + 1 = 13; every line starts at x = 5.
+    for (int line = 0; line < 3; line++) EXPECT_EQ(row(2 + 13 * line, 0, 6), ".....#") << line;
+    EXPECT_EQ(row(2, 5, 9), "###.");
+    EXPECT_EQ(row(3, 5, 9), "#...");
+    EXPECT_EQ(row(4, 5, 9), "##..");
+    EXPECT_EQ(row(5, 5, 9), "#...");
+    EXPECT_EQ(row(15, 5, 12), "##.###.");  // B, one pixel of spacing, A
+    EXPECT_EQ(litbox().bottom, 2 + 26 + 3);
+}
+
+TEST_F(TextdrawTest, Escapes) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);
+    struct escapecase {
+        const char* name;
+        std::string text;
+        int y;
+        std::string expected;  // row y, columns 0..19
+    };
+    const escapecase cases[] = {
+        {"glyph escape of a line feed", "B" + bytes({2, 0, 10}) + "B", 13, "##.................."},
+        {"glyph escape above 255", bytes({2, 1, 0}) + "B", 0, "####.##............."},
+        {"glyph number above 511 is skipped", "B" + bytes({2, 2, 0}) + "B", 0, "##.##..............."},
+        {"tab moves the pen", "B" + bytes({5, 1, 12, 0, 0, 0}) + "B", 0, "##..........##......"},
+        {"unknown selector is ignored", "B" + bytes({5, 9, 1, 1, 1, 1}) + "B", 0, "##.##..............."},
+    };
+    for (const escapecase& c : cases) {
+        clearpixels();
+        draw(c.text);
+        EXPECT_EQ(row(c.y, 0, 20), c.expected) << c.name;
+    }
+    // A colour escape changes the colour for the rest of the call: blue only, in the
+    // frame buffer's blue-green-red byte order.
+    clearpixels();
+    draw("B" + bytes({5, 0, 0xFF, 0, 0, 0}) + "B", 0, 0, 0, 0xFFFFFF);
+    EXPECT_EQ(at(0, 0, 2), 255);
+    EXPECT_EQ(at(3, 0, 0), 255);
+    EXPECT_LT(at(3, 0, 2), 2);
+}
+
+TEST_F(TextdrawTest, WrapAtMargin) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);  // A advances 4, a space 3
+    // "AA" ends at 8; the next word would end at 8 + 8 = 16.
+    draw("AA AA", 0, 0, 12);
+    EXPECT_EQ(row(0, 0, 20), "###.###.............");
+    EXPECT_EQ(row(13, 0, 20), "###.###.............");
+    clearpixels();
+    draw("AA AA", 0, 0, 16);  // just fits: 16 is not beyond the margin
+    EXPECT_EQ(row(0, 0, 20), "###.###....###.###..");
+    EXPECT_EQ(row(13, 0, 20), "....................");
+    // A word measured for wrapping steps over escapes whole: a colour escape whose data
+    // bytes look like a space and a line feed does not split it.
+    clearpixels();
+    draw("AA A" + bytes({5, 0, 32, 10, 0, 0}) + "AA", 0, 0, 16);
+    EXPECT_EQ(row(13, 0, 20), "###.###.###.........");
+    EXPECT_EQ(row(0, 0, 20), "###.###.............");
+}
+
+TEST_F(TextdrawTest, ClippingAtTheLeftEdge) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);
+    draw("A", -1, 0);
+    EXPECT_EQ(row(0, 0, 4), "##..");
+    EXPECT_EQ(row(1, 0, 4), "....");
+    EXPECT_EQ(row(2, 0, 4), "#...");
+    // The text indent moves the left limit for text only.
+    clearpixels();
+    textindent = 2;
+    draw("BA", 1, 20);
+    textindent = 0;
+    EXPECT_EQ(row(20, 0, 8), "..#.###.");
+    // Off the bottom: only the rows inside the window.
+    clearpixels();
+    draw("B", 0, 62);
+    EXPECT_EQ(row(62, 0, 3), "##.");
+    EXPECT_EQ(row(63, 0, 3), "##.");
+}
+
+TEST_F(TextdrawTest, MeasuringText) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);
+    EXPECT_EQ(textwidth("AB\nAAAA"), 4 + 3);
+    EXPECT_EQ(textwidth(("A" + bytes({2, 1, 0}) + bytes({5, 1, 7, 0, 0, 0}) + "B").c_str()), 4 + 3);
+    EXPECT_EQ(textprefixwidth("ABA", 2), 7);
+    EXPECT_EQ(textprefixwidth("ABA", -1), 11);
+    EXPECT_EQ(textprefixwidth("ABA", 3), 11);
+    fixedpitch = true;
+    EXPECT_EQ(textwidth("ABA"), 3 * 9 - 1);
+    fixedpitch = false;
+}
+
+TEST_F(TextdrawTest, ScriptEscapeRaisesAndScales) {
+    opendisplay(4, 128, 64);
+    font* normal = layoutfont(9, std::vector<uint8_t>(12, 15));  // 'A' a solid 3 × 4 block
+    // Size 128, offset 128: half size, raised by trunc((128 × 12 + 128) / 256) = 6 pixels;
+    // then size 256, offset 0 returns to the line.
+    draw("B" + bytes({5, 2, 128, 0, 128, 0}) + "A" + bytes({5, 2, 0, 1, 0, 0}) + "B", 0, 20);
+    EXPECT_EQ(currentfont, normal);
+    EXPECT_EQ(row(20, 0, 3), "##.");
+    EXPECT_FALSE(lit(3, 13));
+    EXPECT_TRUE(lit(3, 14));  // the half-size A starts at 20 - 6
+    EXPECT_FALSE(lit(3, 16));
+    // advance of the half-size A: floor(3 × 0.5 + 0.5) + 1 = 3; B follows at 3 + 3 = 6
+    EXPECT_EQ(row(20, 3, 9), "...##.");
+    ASSERT_NE(findfont("normal:width=0.5:height=0.5"), nullptr);
+    // Markup makes the same escapes.
+    char text[64] = "B^A";
+    markup(text, sizeof text, 1);
+    clearpixels();
+    drawtext(0, 40, 0, text, 0xFFFFFF);
+    EXPECT_EQ(row(40, 0, 2), "##");
+    // Size 179, offset 38: raised by trunc((38 × 12 + 128) / 256) = 2 pixels.
+    EXPECT_FALSE(lit(3, 37));
+    EXPECT_TRUE(lit(3, 38));
+}
+
+TEST_F(TextdrawTest, EightBitUsesTheMultiplyTable) {
+    opendisplay(1, 64, 32);
+    // Test tables: multiplying colour 12 by value v gives 100 + v; a screen blend onto
+    // black gives the other value unchanged.
+    for (int v = 0; v < 255; v++) {
+        multiplytable[12 * 255 + v] = static_cast<uint8_t>(100 + v % 100);
+        screenblendtable[0 * 255 + v] = static_cast<uint8_t>(v);
+    }
+    layoutfont(9, {20, 21, 22, 23, 255, 255, 24, 25, 255, 26, 255, 255});
+    draw("A", 0, 0, 0, 12);   // whole glyph
+    draw("A", -1, 10, 0, 12);  // pixel by pixel
+    const std::vector<uint8_t> expected{120, 121, 122};
+    EXPECT_EQ(std::vector<uint8_t>({at(0, 0), at(1, 0), at(2, 0)}), expected);
+    EXPECT_EQ(std::vector<uint8_t>({at(0, 10), at(1, 10), at(2, 10)}), (std::vector<uint8_t>{121, 122, 0}));
+    EXPECT_EQ(at(0, 12), 125);
+    EXPECT_EQ(at(0, 13), 0);  // glyph column 0 of row 3 lies left of the window
+}
+
+TEST_F(TextdrawTest, NullTextAndBox) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);
+    drawtext(0, 0, 0, nullptr, 0xFFFFFF);  // draws "NULL?": blank glyphs here, but no crash
+    EXPECT_EQ(litbox().left, -1);
+    drawtextbox(2, 3, "AB", 0xFFFFFF, 0x000080);
+    // The box spans the text's width (7) and maxheight (12) rows; the glyphs lie on it.
+    EXPECT_EQ(at(2 + 6, 3 + 11, 0), 0x80);
+    EXPECT_EQ(at(2 + 7, 3, 0), 0);
+    EXPECT_EQ(at(2 + 6, 3 + 12, 0), 0);
+    EXPECT_EQ(at(2, 3, 0), 255);
+}

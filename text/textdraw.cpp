@@ -1,0 +1,205 @@
+// Text drawing: glyphs of the current font along a pen, with escapes, word wrap and measuring.
+#include "text/textdraw.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "display/screen.h"
+#include "raster/blendtables.h"
+#include "raster/pixels.h"
+#include "raster/sprites.h"
+#include "text/fontstore.h"
+#include "text/markup.h"
+#include "text/styles.h"
+
+float tracking = 0.13f;
+bool fixedpitch = false;
+int textindent = 0;
+
+namespace {
+
+// Letter spacing in pixels for a cell width.
+int spacingfor(int cellwidth) {
+    return static_cast<int>(std::floor(static_cast<double>(cellwidth) * static_cast<double>(tracking) + 0.5));
+}
+
+// Advance of glyph g from the undistorted base glyph and the style's factors.
+int advancefor(const font* base, int g, const textstyle& st) {
+    const font* f = base ? base : currentfont;
+    int w = f->glyphs[g][0];
+    return static_cast<int>(std::floor(w * static_cast<double>(st.widthscale) * (1 + static_cast<double>(st.boldness)) + 0.5));
+}
+
+int32_t readint32(const unsigned char* p) {
+    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool iswhitespace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// Width of at most `limit` bytes of text, stopping at its end or a line feed. Glyph and
+// text escapes add nothing; other control bytes below 8 are zero-width single bytes.
+int measure(const unsigned char* text, size_t limit) {
+    if (fixedpitch) {
+        size_t n = std::strlen(reinterpret_cast<const char*>(text));
+        if (n > limit) n = limit;
+        return static_cast<int>(n) * currentcellwidth - 1;
+    }
+    if (!currentfont) return 10;
+    const textstyle& q = currentfont->style;
+    const font* base = fontbyid(q.base);
+    int sp = spacingfor(currentcellwidth);
+    int width = 0;
+    size_t i = 0;
+    while (i < limit && text[i] && text[i] != '\n') {
+        unsigned char g = text[i];
+        if (g == glyphescape || g == textescape) {
+            i += g == glyphescape ? 3 : 6;
+            continue;
+        }
+        if (g < 8) {
+            i++;
+            continue;
+        }
+        width += advancefor(base, g, q) + sp;
+        i++;
+    }
+    return width;
+}
+
+// Length in bytes of the word starting at text (up to white space or the end). Escapes are
+// stepped over whole, as drawtext steps over them, so their data bytes never end the word.
+size_t wordlength(const unsigned char* text) {
+    size_t j = 0;
+    while (text[j] && !iswhitespace(text[j])) j += text[j] == glyphescape ? 3 : text[j] == textescape ? 6 : 1;
+    return j;
+}
+
+// One glyph pixel through the glyph mode's clipped writer, tinted by the text colour.
+void drawglyphpixels(const unsigned char* glyph, int cx, int y, int left, int c) {
+    int w = glyph[0], h = glyph[1];
+    bool eightbit = screen.bytesperpixel <= 1;
+    for (int rr = 0; rr < h; rr++) {
+        int py = y + rr;
+        if (py < screen.cliptop || py >= screen.height) continue;
+        for (int col = 0; col < w; col++) {
+            int px = cx + col;
+            if (px < left || px >= screen.width) continue;
+            if (eightbit) {
+                unsigned char v = glyph[2 + rr * w + col];
+                if (v == 0 || v == 255) continue;
+                glyphpixel(px, py, multiplytable[c * 255 + v]);
+            } else {
+                const unsigned char* p = glyph + 2 + (rr * w + col) * 3;
+                if (std::memcmp(p, transparentkey, 3) == 0) continue;
+                int rc = (c >> 16) & 0xFF, gc = (c >> 8) & 0xFF, bc = c & 0xFF;
+                glyphpixel(px, py, ((rc * p[2]) >> 8) << 16 | ((gc * p[1]) >> 8) << 8 | ((bc * p[0]) >> 8));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+// Walks the text: escapes, line feeds, wrapping, then each glyph whole or clipped.
+void drawtext(int x, int y, int margin, const char* text, int c) {
+    if (!text) text = "NULL?";
+    if (!currentfont || !currentglyphs || !drawglyph || !glyphpixel) return;
+    bool eightbit = screen.bytesperpixel <= 1;
+    if (eightbit) c &= 0xFF;  // a palette index; also keeps the table lookups inside the tables
+    const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
+    int cx = x;
+    int left = screen.clipleft + textindent;
+    const textstyle saved = currentfont->style;
+    textstyle working = saved;
+    const font* savedbase = fontbyid(saved.base);
+    int sp = spacingfor(currentcellwidth);
+    int r = 0;
+    size_t i = 0;
+    while (t[i]) {
+        int g = t[i];
+        size_t after = i + 1;
+        if (g == glyphescape) {
+            g = t[i + 1] * 256 + t[i + 2];
+            after = i + 3;
+            if (g >= glyphcount) {  // outside the font's table
+                i = after;
+                continue;
+            }
+        } else if (g == textescape) {
+            int selector = t[i + 1];
+            const unsigned char* data = t + i + 2;
+            if (selector == 0) {
+                c = readint32(data);
+                if (eightbit) c &= 0xFF;
+            } else if (selector == 1) {
+                cx = readint32(data);
+            } else if (selector == 2) {
+                int s = data[0] | data[1] << 8;
+                int v = static_cast<int16_t>(static_cast<uint16_t>(data[2] | data[3] << 8));
+                int m = savedbase ? savedbase->maxheight : currentmaxheight;
+                y += r;
+                r = (v * m + 128) / 256;
+                y -= r;
+                if (s > 0) {
+                    float f = static_cast<float>(s) / 256.0f;
+                    working.widthscale = f * saved.widthscale;
+                    working.heightscale = f * saved.heightscale;
+                    setstyle(working);
+                }
+            }
+            i += 6;
+            continue;
+        }
+        i = after;
+        if (g == '\n') {
+            cx = x;
+            y += currentmaxheight + 1;
+            continue;
+        }
+        const unsigned char* glyph = currentglyphs[g];
+        int next;
+        if (fixedpitch) {
+            next = cx + currentcellwidth;
+            cx += (currentcellwidth - glyph[0]) / 2;
+        } else {
+            next = cx + sp + advancefor(fontbyid(working.base), g, working);
+        }
+        if (margin != 0 && g == ' ') {
+            size_t n = wordlength(t + i);
+            if (cx + measure(t + i, n) > margin) {
+                next = x;
+                y += currentmaxheight + 1;
+            }
+            cx = next;
+            continue;
+        }
+        int gw = glyph[0], gh = glyph[1];
+        if (cx >= left && y >= screen.cliptop && next <= screen.width && cx + gw <= screen.width &&
+            y + currentmaxheight <= screen.height && y + gh <= screen.height) {
+            drawglyph(cx, y, glyph, c);
+        } else if (cx < screen.width && y < screen.height && next > 0 && y + currentmaxheight > 0) {
+            drawglyphpixels(glyph, cx, y, left, c);
+        }
+        cx = next;
+    }
+    setstyle(saved);
+}
+
+int textwidth(const char* text) {
+    if (!text) text = "NULL?";
+    return measure(reinterpret_cast<const unsigned char*>(text), SIZE_MAX);
+}
+
+int textprefixwidth(const char* text, int n) {
+    if (!text) text = "NULL?";
+    size_t length = std::strlen(text);
+    size_t limit = (n < 0 || static_cast<size_t>(n) >= length) ? SIZE_MAX : static_cast<size_t>(n);
+    return measure(reinterpret_cast<const unsigned char*>(text), limit);
+}
+
+void drawtextbox(int x, int y, const char* text, int c, int background) {
+    if (pixelroutines.fillrect) pixelroutines.fillrect(x, y, textwidth(text), currentmaxheight, background);
+    drawtext(x, y, 0, text, c);
+}
