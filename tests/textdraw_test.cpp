@@ -142,6 +142,12 @@ TEST_F(TextdrawTest, ClippingAtTheLeftEdge) {
     draw("BA", 1, 20);
     textindent = 0;
     EXPECT_EQ(row(20, 0, 8), "..#.###.");
+    // The per-pixel path tints by channel: red text keeps the red byte (byte 2) only.
+    clearpixels();
+    draw("B", -1, 30, 0, 0xFF0000);
+    EXPECT_EQ(at(0, 30, 2), 255);
+    EXPECT_LT(at(0, 30, 0), 2);
+    EXPECT_FALSE(lit(1, 30));
     // Off the bottom: only the rows inside the window.
     clearpixels();
     draw("B", 0, 62);
