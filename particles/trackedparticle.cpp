@@ -145,8 +145,9 @@ bool writeparticle(const trackedparticle* p, FILE* file) {
   out = put32(out, static_cast<uint32_t>(p->ident));
   *out++ = static_cast<unsigned char>(p->species & 0xFF);
   *out++ = static_cast<unsigned char>(p->status & 0xFF);
-  bool active = p->status == statusactive;
-  if (active) {
+  // The layout follows the saved status byte, so a status whose low byte is 0
+  // (such as 256) is written in the layout that the reader will expect.
+  if ((p->status & 0xFF) == statusactive) {
     for (double v : {p->x, p->y, p->z, p->ux, p->uy, p->uz}) out = putdouble(out, v);
     out = put32(out, static_cast<uint32_t>(p->tag));
     out = putdouble(out, p->propertime);

@@ -41,7 +41,8 @@ trackedparticle newparticle(int32_t a, int32_t b);
 void releaseparticle(trackedparticle* p);
 // Writes the saved form: 102 bytes for an active record, 42 bytes (position and
 // proper velocity in single precision) for any other. Species and status keep
-// their low 8 bits. Returns false when the file could not take every byte.
+// their low 8 bits, and the layout follows the saved status byte (a status of
+// 256 saves as active). Returns false when the file could not take every byte.
 bool writeparticle(const trackedparticle* p, FILE* file);
 // Reads one saved record. When the file ends before the record is complete,
 // *ok (when given) is set to false and the result is newparticle(0, 0);
