@@ -105,6 +105,9 @@ TEST(VoxdaTrackCsv, DefaultBeamShortRun) {
     }
     EXPECT_NEAR(rows[0].time, -7.92493e-06, 1e-11);
     EXPECT_NE(r.out.find("\n0,-2,-7.9249259381131627e-06,100,10000\n"), std::string::npos);
+    runresult joined = track(dir, {"--frames=4"});
+    EXPECT_EQ(joined.status, 0) << joined.err;
+    EXPECT_EQ(joined.out, r.out);
 }
 
 TEST(VoxdaTrackCsv, CullsBeforeEachRowAndFastModeRunsWholeCells) {
@@ -192,6 +195,8 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         {{"--frames", "x"}, "--frames"},
         {{"--frames", "-3"}, "--frames"},
         {{"--frames"}, "--frames"},
+        {{"--frames=x"}, "--frames"},
+        {{"--fast=1"}, "--fast"},
         {{"--accelerate", "5"}, "--accelerate"},
         {{"--accelerate", "3:1"}, "--accelerate"},
         {{"--accelerate", "1:x"}, "--accelerate"},

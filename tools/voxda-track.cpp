@@ -33,8 +33,8 @@ struct options {
     bool fast = false;
     bool accelerate = false;
     long from = 0, to = -1;
-    const char* in = nullptr;
-    const char* out = nullptr;
+    std::string in;   // empty: the demo's beam
+    std::string out;  // empty: no output file
 };
 
 // One line naming the problem, status 2.
@@ -59,7 +59,19 @@ options parse(int argc, char** argv) {
     options o;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&](const char* what) -> const char* {
+        // "--name=value" is the same as "--name value".
+        std::string inlinevalue;
+        bool hasinline = false;
+        if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlinevalue = arg.substr(eq + 1);
+            arg.erase(eq);
+            hasinline = true;
+        }
+        auto value = [&](const char* what) -> std::string {
+            if (hasinline) {
+                hasinline = false;
+                return inlinevalue;
+            }
             if (i + 1 >= argc) fail(arg + " needs " + what);
             return argv[++i];
         };
@@ -69,39 +81,41 @@ options parse(int argc, char** argv) {
         } else if (arg == "--fast") {
             o.fast = true;
         } else if (arg == "--frames") {
-            const char* v = value("a number of frames");
-            o.frames = wholenumber(v);
-            if (o.frames < 0) fail(std::string("--frames needs a whole number of frames, not '") + v + "'");
+            std::string v = value("a number of frames");
+            o.frames = wholenumber(v.c_str());
+            if (o.frames < 0) fail("--frames needs a whole number of frames, not '" + v + "'");
         } else if (arg == "--accelerate") {
-            const char* v = value("a frame range FROM:TO");
-            const char* colon = std::strchr(v, ':');
-            std::string first = colon ? std::string(v, colon) : std::string(v);
-            o.from = wholenumber(first.c_str());
-            o.to = colon ? wholenumber(colon + 1) : -1;
+            std::string v = value("a frame range FROM:TO");
+            size_t colon = v.find(':');
+            o.from = wholenumber(v.substr(0, colon).c_str());
+            o.to = colon == std::string::npos ? -1 : wholenumber(v.c_str() + colon + 1);
             if (o.from < 0 || o.to < 0 || o.from > o.to)
-                fail(std::string("--accelerate needs a frame range FROM:TO with FROM <= TO, not '") + v + "'");
+                fail("--accelerate needs a frame range FROM:TO with FROM <= TO, not '" + v + "'");
             o.accelerate = true;
         } else if (arg == "--in") {
             o.in = value("a file name");
+            if (o.in.empty()) fail("--in needs a file name");
         } else if (arg == "--out") {
             o.out = value("a file name");
+            if (o.out.empty()) fail("--out needs a file name");
         } else {
-            fail("unknown argument '" + arg + "' (try --help)");
+            fail("unknown argument '" + std::string(argv[i]) + "' (try --help)");
         }
+        if (hasinline) fail(arg + " takes no value");
     }
     return o;
 }
 
 // The starting beam from a file in the full growable-array layout.
-dynarray loadbeam(const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) fail(std::string(path) + ": cannot open: " + std::strerror(errno));
+dynarray loadbeam(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) fail(path + ": cannot open: " + std::strerror(errno));
     bool ok = false;
     dynarray beam = dynarrayread(file, &ok);
     std::fclose(file);
-    if (!ok) fail(std::string(path) + ": file is shorter than its header says");
+    if (!ok) fail(path + ": file is shorter than its header says");
     if (beam.elemsize != sizeof(particle))
-        fail(std::string(path) + ": element size is " + std::to_string(beam.elemsize) +
+        fail(path + ": element size is " + std::to_string(beam.elemsize) +
              ", expected 40 (x, xp, y, yp, energy)");
     return beam;
 }
@@ -113,17 +127,17 @@ int main(int argc, char** argv) {
     makedecaytables();
 
     dynarray beam;
-    if (o.in) beam = loadbeam(o.in);
+    if (!o.in.empty()) beam = loadbeam(o.in);
     else makebeam(&beam);
 
     // Claim the output's temporary file before tracking, so a bad path fails at once
     // and a failed run never leaves a partial file under the output's name.
     std::string temp;
     FILE* outfile = nullptr;
-    if (o.out) {
-        temp = std::string(o.out) + "." + std::to_string(getpid()) + ".tmp";
+    if (!o.out.empty()) {
+        temp = o.out + "." + std::to_string(getpid()) + ".tmp";
         outfile = std::fopen(temp.c_str(), "wbx");
-        if (!outfile) fail(std::string(o.out) + ": cannot write: " + std::strerror(errno));
+        if (!outfile) fail(o.out + ": cannot write: " + std::strerror(errno));
     }
 
     const uint32_t initialcount = beam.count;
@@ -142,11 +156,11 @@ int main(int argc, char** argv) {
     if (outfile) {
         bool good = dynarraywrite(&beam, outfile);
         good = (std::fclose(outfile) == 0) && good;
-        if (good) good = std::rename(temp.c_str(), o.out) == 0;
+        if (good) good = std::rename(temp.c_str(), o.out.c_str()) == 0;
         if (!good) {
             int error = errno;
             std::remove(temp.c_str());
-            fail(std::string(o.out) + ": cannot write: " + std::strerror(error));
+            fail(o.out + ": cannot write: " + std::strerror(error));
         }
     }
     return 0;
