@@ -67,7 +67,7 @@ std::string format6(double v) {
 TEST(VoxdaDecayTool, DecaysMatchTheLibraryAndTheSavedFile) {
   decaytooldir dir;
   std::string saved = dir.file("pions.dat");
-  runresult r = rundecay(dir, {"-n", "4", "--seed", "7", "-e", "200MeV", "-o", saved});
+  runresult r = rundecay(dir, {"-n", "4", "--seed=7", "-e", "200MeV", "-o", saved});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
 
@@ -159,6 +159,8 @@ TEST(VoxdaDecayTool, BadInputIsRefusedWithStatusTwo) {
   const badcase cases[] = {
       {{"-n", "0"}, "-n needs a whole number from 1 to 100000, not '0'"},
       {{"--count", "12x"}, "--count needs a whole number"},
+      {{"--count=0"}, "--count needs a whole number from 1 to 100000, not '0'"},
+      {{"--help=yes"}, "unknown option '--help=yes'"},
       {{"--seed", "-1"}, "--seed needs a whole number from 0 to 4294967295"},
       {{"-s", "xyz"}, "unknown species 'xyz'"},
       {{"-s", "proton"}, "p does not decay here"},

@@ -36,6 +36,7 @@ const char helptext[] =
     "  -o, --output FILE    keep the saved records in FILE (default: a temporary file)\n"
     "  -r, --read FILE      list the records saved in FILE and stop\n"
     "  -h, --help           show this text\n"
+    "Long options also take their value as --name=value.\n"
     "\n"
     "The saved file holds the record after scheduling and after every decay: 102 bytes\n"
     "per active record and 42 bytes for the final, decayed one.\n"
@@ -189,7 +190,14 @@ int main(int argc, char** argv) {
   const char* readpath = nullptr;
   for (int i = 1; i < argc; i++) {
     std::string option = argv[i];
-    if (option == "-h" || option == "--help") {
+    // A long option may carry its value after "=", as in --count=5.
+    const char* value = nullptr;
+    size_t equals = option.find('=');
+    if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
+      value = argv[i] + equals + 1;
+      option.resize(equals);
+    }
+    if (!value && (option == "-h" || option == "--help")) {
       std::printf("%s\n%s", usageline, helptext);
       return 0;
     }
@@ -197,9 +205,11 @@ int main(int argc, char** argv) {
                       option == "-e" || option == "--energy" || option == "--seed" || option == "-u" ||
                       option == "--unit" || option == "-o" || option == "--output" || option == "-r" ||
                       option == "--read";
-    if (!takesvalue) badinput("unknown option '" + option + "'");
-    if (i + 1 >= argc) badinput(option + " needs a value");
-    const char* value = argv[++i];
+    if (!takesvalue) badinput("unknown option '" + std::string(argv[i]) + "'");
+    if (!value) {
+      if (i + 1 >= argc) badinput(option + " needs a value");
+      value = argv[++i];
+    }
     if (option == "-n" || option == "--count")
       count = parsecount(option.c_str(), value, 1, 100000);
     else if (option == "-s" || option == "--species")
