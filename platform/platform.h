@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // ---------------------------------------------------------------------------------------------
 // Conventions
@@ -435,3 +436,8 @@ struct pfframe {
 
 // Number of frames presented so far.
 int pfpresentcount();
+
+// Reads what the screen shows now (SDL: the window's contents, letterbox included; headless:
+// the last frame through its palette) as 0xRRGGBB values, width x height, row by row.
+// Returns 1, or 0 when nothing can be read (no window, no frame).
+int pfreadscreen(std::vector<uint32_t>& pixels, int* width, int* height);
