@@ -217,6 +217,7 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         {{"--speed", "2"}, "--speed"},
         {{"--in"}, "--in"},
         {{"--in", dir.file("absent.bin")}, "absent.bin"},
+        {{"--in", dir.path.string()}, "cannot read"},  // a directory
         {{"--in", wrongsize}, "element size"},
         {{"--in", shortfile}, "shorter than its header"},
         {{"--in", headercut}, "shorter than its header"},
