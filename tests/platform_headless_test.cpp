@@ -324,3 +324,68 @@ TEST(PlatformHeadless, DesktopSizeAndRestart) {
   EXPECT_EQ(pfcreatewindow(0, "testclass", "t", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
   EXPECT_EQ(pfgetsystemmetrics(PF_SM_CXSCREEN), 1024);
 }
+
+TEST(PlatformHeadless, RefusedModeLeavesTheDesktopMode) {
+  pfwindow* w = openwindow();
+  pfheadlesssetdesktop(40, 30);
+  pfheadlesssetdepths({8});
+  pfdisplay* dd = nullptr;
+  ASSERT_EQ(pfdisplaycreate(nullptr, &dd, nullptr), 0u);
+  ASSERT_EQ(pfdisplaysetcooperativelevel(dd, w, PF_SCL_FULLSCREEN | PF_SCL_EXCLUSIVE), 0u);
+  EXPECT_EQ(pfdisplaysetmode(dd, 20, 10, 24), PFERR_UNSUPPORTEDMODE);
+  EXPECT_EQ(pfdisplaysetmode(dd, 20, 10, 32), PFERR_UNSUPPORTEDMODE);
+  // The primary then has the desktop's size and depth, and so do new off-screen surfaces.
+  pfsurface* primary = makesurface(dd, true);
+  pfsurface* shad = makesurface(dd, false, 20, 10);
+  pfsurfacedesc d{};
+  ASSERT_EQ(pfsurfacelock(primary, nullptr, &d, 0, nullptr), 0u);
+  EXPECT_EQ(d.width * 1000 + d.height, 40 * 1000 + 30);
+  EXPECT_EQ(d.format.bitcount, 32u);
+  ASSERT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), 0u);
+  EXPECT_EQ(d.format.bitcount, 32u);
+  EXPECT_EQ(d.pitch, 80);
+}
+
+// A whole program run: pfrun, a frame loop that quits on Q, scripted keys, every frame observed.
+TEST(PlatformHeadless, DrivesAndObservesAWholeRun) {
+  setenv("VOXDA_DISPLAY", "headless", 1);
+  setenv("VOXDA_SCREEN", "8x4", 1);
+  setenv("VOXDA_KEYS", "X@2-3 Q@4", 1);
+  static std::vector<int> shownx;  // first pixel of each presented frame
+  char arg0[] = "prog";
+  char* argv[] = {arg0, nullptr};
+  int status = pfrun(1, argv, [](pfinstance* instance, pfinstance*, const char*, int) {
+    pfheadlessonpresent([](const pfframe& f) { shownx.push_back(f.pixels[0]); });
+    pfwindowclass c{};
+    c.proc = pfdefwindowproc;
+    c.instance = instance;
+    c.classname = "prog";
+    pfregisterclass(&c);
+    pfwindow* w = pfcreatewindow(0, "prog", "prog", PF_WS_VISIBLE, 0, 0, 8, 4, nullptr, nullptr, instance, nullptr);
+    pfdisplay* dd = nullptr;
+    pfdisplaycreate(nullptr, &dd, nullptr);
+    pfdisplaysetcooperativelevel(dd, w, 0x53);
+    pfdisplaysetmode(dd, pfgetsystemmetrics(PF_SM_CXSCREEN), pfgetsystemmetrics(PF_SM_CYSCREEN), 8);
+    pfsurfacedesc pd{PF_SD_CAPS, 0, 0, 0, nullptr, {}, PF_CAPS_PRIMARYSURFACE};
+    pfsurface* primary = nullptr;
+    pfdisplaycreatesurface(dd, &pd, &primary, nullptr);
+    uint8_t keys[256] = {};
+    int frames = 0;
+    while (!(keys['Q'] & 0x80) && frames < 100) {
+      // Draw: the first pixel says whether X was down in the last key state.
+      pfsurfacedesc d{};
+      pfsurfacelock(primary, nullptr, &d, 0, nullptr);
+      static_cast<uint8_t*>(d.surface)[0] = (keys['X'] & 0x80) ? 1 : 0;
+      pfsurfaceunlock(primary, nullptr);
+      ++frames;
+      pfgetkeyboardstate(keys);
+      pfmessage m;
+      while (pfpeekmessage(&m, nullptr, 0, 0, PF_PM_REMOVE)) pfdispatchmessage(&m);
+    }
+    return frames;
+  });
+  for (const char* name : {"VOXDA_DISPLAY", "VOXDA_SCREEN", "VOXDA_KEYS"}) unsetenv(name);
+  // Pumps 1..5 follow frames 1..5; X shows at pumps 3 and 4, Q at pump 5.
+  EXPECT_EQ(status, 5);
+  EXPECT_EQ(shownx, (std::vector<int>{0, 0, 0, 1, 1}));
+}
