@@ -389,3 +389,22 @@ TEST(PlatformHeadless, DrivesAndObservesAWholeRun) {
   EXPECT_EQ(status, 5);
   EXPECT_EQ(shownx, (std::vector<int>{0, 0, 0, 1, 1}));
 }
+
+TEST(PlatformHeadless, AnyMinimiseComesBackAfterTheAutoRestoreTime) {
+  const struct {
+    int autorestore;
+    int sleptms;
+    bool iconic;
+  } cases[] = {{100, 99, true}, {100, 100, false}, {5, 30, false}, {-1, 100000, true}};
+  for (const auto& c : cases) {
+    pfwindow* w = openwindow();
+    pfheadlesssetautorestore(c.autorestore);
+    ASSERT_EQ(pfclosewindow(w), 1);  // as the pump does for the Windows key
+    EXPECT_EQ(pfisiconic(w), 1);
+    pfsleep(static_cast<uint32_t>(c.sleptms));
+    pfmessage m;
+    while (pfpeekmessage(&m, nullptr, 0, 0, PF_PM_REMOVE)) {
+    }
+    EXPECT_EQ(pfisiconic(w), c.iconic ? 1 : 0) << c.autorestore << " " << c.sleptms;
+  }
+}

@@ -40,6 +40,10 @@ void pfheadlesschar(int character);
 void pfheadlessmouse(int x, int y, int buttons);               // a PFM_MOUSEMOVE
 void pfheadlessbutton(int button, bool down, int x, int y);    // button 0 left, 1 right
 void pfheadlessminimise(int restoreafterms);                    // -1: stays minimised
+
+// Any other minimise (pfclosewindow, a placement) is undone after this many milliseconds of the
+// virtual clock (default 100; -1: never), checked when the program looks for messages.
+void pfheadlesssetautorestore(int ms);
 void pfheadlessrestore();
 void pfheadlessclose();                                         // PFM_CLOSE to the window
 void pfheadlessquit();                                          // PFM_QUIT
