@@ -170,6 +170,9 @@ void pflosesurfaces() {
 
 int pfpresentcount() { return presents; }
 
+bool pfsurfaceislocked(pfsurface* surface) { return live(surface) && surface->locked; }
+bool pfsurfacehasdc(pfsurface* surface) { return live(surface) && surface->dcout; }
+
 // ---------------------------------------------------------------------------------------------
 // Display object
 // ---------------------------------------------------------------------------------------------

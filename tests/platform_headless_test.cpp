@@ -249,6 +249,29 @@ TEST(PlatformHeadless, ReleasingTheDisplayTakesItsObjectsAlong) {
   EXPECT_EQ(pfdisplaycreate(nullptr, &dd2, nullptr), 0u);
 }
 
+TEST(PlatformHeadless, DeviceContextsHoldTheSurfaceLikeALock) {
+  pfwindow* w = openwindow();
+  pfdisplay* dd = opendisplay(w, 4, 4, 8);
+  pfsurface* shad = makesurface(dd, false, 4, 4);
+  pfsurface* primary = makesurface(dd, true);
+  pfsurfacedesc d{};
+  ASSERT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), 0u);
+  pfdc* dc = nullptr;
+  EXPECT_EQ(pfsurfacegetdc(shad, &dc), PFERR_SURFACEBUSY);  // not while locked
+  ASSERT_EQ(pfsurfaceunlock(shad, nullptr), 0u);
+  ASSERT_EQ(pfsurfacegetdc(shad, &dc), 0u);
+  EXPECT_TRUE(pfheadlesshasdc(shad));
+  EXPECT_FALSE(pfheadlessislocked(shad));
+  EXPECT_EQ(pfsurfacegetdc(shad, &dc), PFERR_DCALREADYCREATED);
+  EXPECT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), PFERR_SURFACEBUSY);
+  EXPECT_EQ(pfsurfacebltfast(primary, 0, 0, shad, nullptr, 0), PFERR_SURFACEBUSY);
+  EXPECT_EQ(pfsurfacereleasedc(shad, nullptr), PFERR_NODC);
+  ASSERT_EQ(pfsurfacereleasedc(shad, dc), 0u);
+  EXPECT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), 0u);
+  EXPECT_TRUE(pfheadlessislocked(shad));
+  EXPECT_FALSE(pfheadlesshasdc(shad));
+}
+
 TEST(PlatformHeadless, LostSurfacesRefuseLocksUntilRestored) {
   pfwindow* w = openwindow();
   pfdisplay* dd = opendisplay(w, 4, 4, 32);

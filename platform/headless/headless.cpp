@@ -266,6 +266,9 @@ void pfheadlesslosesurfaces() {
   pflosesurfaces();
 }
 
+bool pfheadlessislocked(pfsurface* surface) { return pfsurfaceislocked(surface); }
+bool pfheadlesshasdc(pfsurface* surface) { return pfsurfacehasdc(surface); }
+
 const std::vector<std::string>& pfheadlessmessageboxes() { return hs.boxes; }
 
 bool pfheadlesswindowvisible() {

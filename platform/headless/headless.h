@@ -79,6 +79,11 @@ const pfheadlessframe& pfheadlesslastframe();
 // Loses every live surface.
 void pfheadlesslosesurfaces();
 
+// Whether a surface is locked now, or has a device context out (a lock is refused with
+// SURFACEBUSY in both cases, so tests ask here instead).
+bool pfheadlessislocked(pfsurface* surface);
+bool pfheadlesshasdc(pfsurface* surface);
+
 // The message boxes shown so far, as "caption: text".
 const std::vector<std::string>& pfheadlessmessageboxes();
 
