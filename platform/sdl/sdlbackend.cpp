@@ -23,6 +23,8 @@ struct sdlstate {
   bool hasframe = false;          // the texture holds a presented frame
   uint64_t tickbase = 0;
   bool cursorvisible = true;
+  bool minimising = false;        // a minimise was asked for and not yet seen to end
+  uint64_t minimisedat = 0;       // SDL ticks of that request
 };
 
 sdlstate sdl;
@@ -238,7 +240,22 @@ void showwindow(pfwindow*, int show, const char* title) {
     SDL_HideWindow(sdl.window);
   } else {
     SDL_MinimizeWindow(sdl.window);
+    sdl.minimising = true;
+    sdl.minimisedat = SDL_GetTicks64();
   }
+}
+
+// Half a second after a minimise request, a window that is still not minimised (a window
+// manager that cannot iconify, or none at all) counts as restored, so the program goes on.
+void checkminimise(pfwindow* window) {
+  if (!sdl.minimising || !sdl.window || !window) return;
+  if (!pfisiconic(window)) {
+    sdl.minimising = false;
+    return;
+  }
+  if (SDL_GetTicks64() - sdl.minimisedat < 500) return;
+  sdl.minimising = false;
+  if (!(SDL_GetWindowFlags(sdl.window) & SDL_WINDOW_MINIMIZED)) pfbackendseticonic(window, false);
 }
 
 // A new display mode: a texture of its size; none when back to the desktop.
@@ -376,6 +393,7 @@ void pollinput() {
         break;
     }
   }
+  checkminimise(window);
 }
 
 bool acceptsdepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
