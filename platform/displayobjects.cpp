@@ -45,8 +45,7 @@ std::vector<pfsurface*> surfaces;
 std::vector<pfpalette*> palettes;
 pfdc surfacedc;
 int presents = 0;
-std::vector<uint8_t> lastframe;  // copy of the last presented primary, for palette repaints
-pfframe lastframeinfo = {};
+pfframe frame = {};  // the frame being shown; its pixels are the primary's own
 
 bool live(pfdisplay* d) {
   for (pfdisplay* x : displays)
@@ -121,28 +120,29 @@ void fillframepalette(pfsurface* primary, pfpaletteentry* out) {
   }
 }
 
+// Describes what the primary shows now.
+void describe(pfsurface* primary) {
+  frame.width = primary->width;
+  frame.height = primary->height;
+  frame.bitsperpixel = static_cast<int>(primary->format.bitcount);
+  frame.pitch = primary->pitch;
+  frame.pixels = primary->pixels.data();
+  fillframepalette(primary, frame.palette);
+}
+
 // Puts the primary's pixels on the screen: one presented frame.
 void present(pfsurface* primary) {
-  const pfbackend& backend = pfcurrentbackend();
-  lastframe = primary->pixels;
-  pfframe& f = lastframeinfo;
-  f.number = ++presents;
-  f.width = primary->width;
-  f.height = primary->height;
-  f.bitsperpixel = static_cast<int>(primary->format.bitcount);
-  f.pitch = primary->pitch;
-  f.pixels = lastframe.data();
-  fillframepalette(primary, f.palette);
-  pfscriptcapture(f);
-  backend.present(f, false);
+  frame.number = ++presents;
+  describe(primary);
+  pfscriptcapture(frame);
+  pfcurrentbackend().present(frame, false);
 }
 
 // The screen shows the primary through a changed palette: repaint without a new frame.
 void repaint(pfsurface* primary) {
-  if (presents == 0 || lastframeinfo.bitsperpixel != 8) return;
-  fillframepalette(primary, lastframeinfo.palette);
-  lastframeinfo.pixels = lastframe.data();
-  pfcurrentbackend().present(lastframeinfo, true);
+  if (presents == 0 || primary->format.bitcount != 8) return;
+  describe(primary);
+  pfcurrentbackend().present(frame, true);
 }
 
 }  // namespace
@@ -159,8 +159,7 @@ void pfresetdisplayobjects() {
   palettes.clear();
   presents = 0;
   pfextrapitch = 0;
-  lastframe.clear();
-  lastframeinfo = pfframe{};
+  frame = pfframe{};
 }
 
 // Marks every live surface lost.
@@ -170,6 +169,9 @@ void pflosesurfaces() {
 }
 
 int pfpresentcount() { return presents; }
+
+bool pfsurfaceislocked(pfsurface* surface) { return live(surface) && surface->locked; }
+bool pfsurfacehasdc(pfsurface* surface) { return live(surface) && surface->dcout; }
 
 // ---------------------------------------------------------------------------------------------
 // Display object
@@ -182,7 +184,10 @@ pfresult pfdisplaycreate(const void* guid, pfdisplay** display, void* outer) {
   if (!display || guid || outer) return PFERR_INVALIDPARAMS;
   for (pfdisplay* d : displays)
     if (d->alive) return PFERR_DIRECTDRAWALREADYCREATED;
-  pfdisplay* d = new pfdisplay{true, 1, nullptr, 0, 0, 0, 0};
+  // The display starts in the desktop's mode (32 bits per pixel) until a mode is set.
+  int width = 0, height = 0;
+  pfcurrentbackend().desktopsize(&width, &height);
+  pfdisplay* d = new pfdisplay{true, 1, nullptr, 0, width, height, width > 0 && height > 0 ? 32 : 0};
   displays.push_back(d);
   *display = d;
   return 0;
@@ -242,7 +247,7 @@ pfresult pfdisplaycreatesurface(pfdisplay* display, pfsurfacedesc* desc, pfsurfa
   if (pfresult r = pfinjectedfailure("pfdisplaycreatesurface")) return r;
   if (!live(display)) return PFERR_INVALIDOBJECT;
   if (!desc || !surface || outer || !(desc->flags & PF_SD_CAPS)) return PFERR_INVALIDPARAMS;
-  if (display->bitsperpixel == 0) return PFERR_NOEXCLUSIVEMODE;
+  if (display->bitsperpixel == 0) return PFERR_INVALIDMODE;  // a desktop without a size
   int width, height;
   bool primary = (desc->caps & PF_CAPS_PRIMARYSURFACE) != 0;
   if (primary) {

@@ -104,7 +104,9 @@ TEST(VoxdaTrackCsv, DefaultBeamShortRun) {
         distance = distance + 0.05;
     }
     EXPECT_NEAR(rows[0].time, -7.92493e-06, 1e-11);
-    EXPECT_NE(r.out.find("\n0,-2,-7.9249259381131627e-06,100,10000\n"), std::string::npos);
+    char firstrow[100];
+    std::snprintf(firstrow, sizeof firstrow, "\n0,-2,%.17g,100,10000\n", -2.0 / 252368289.06897998 / 0.001);
+    EXPECT_NE(r.out.find(firstrow), std::string::npos) << firstrow;
     runresult joined = track(dir, {"--frames=4"});
     EXPECT_EQ(joined.status, 0) << joined.err;
     EXPECT_EQ(joined.out, r.out);
@@ -129,6 +131,18 @@ TEST(VoxdaTrackCsv, CullsBeforeEachRowAndFastModeRunsWholeCells) {
     EXPECT_EQ(rows[1].count, 1u);
     EXPECT_EQ(rows[1].percent, 100.0 * 1 / 4);
     EXPECT_EQ(rows[2].count, 1u);
+
+    // An empty starting beam runs on at 0 % rather than dividing by zero.
+    std::string empty = savebeam(dir, "empty.bin", {});
+    r = track(dir, {"--in", empty, "--frames", "2", "--fast", "--accelerate", "0:1"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<csvrow> emptyrows = parsecsv(r.out, &header);
+    ASSERT_EQ(emptyrows.size(), 2u);
+    for (const csvrow& row : emptyrows) {
+        EXPECT_EQ(row.count, 0u);
+        EXPECT_EQ(row.percent, 0.0);
+    }
+    EXPECT_NEAR(emptyrows[1].distance, 6.85, 1e-9);
 
     r = track(dir, {"--fast", "--frames", "3"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -203,6 +217,7 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         {{"--speed", "2"}, "--speed"},
         {{"--in"}, "--in"},
         {{"--in", dir.file("absent.bin")}, "absent.bin"},
+        {{"--in", dir.path.string()}, "cannot read"},  // a directory
         {{"--in", wrongsize}, "element size"},
         {{"--in", shortfile}, "shorter than its header"},
         {{"--in", headercut}, "shorter than its header"},

@@ -1,5 +1,6 @@
 // voxda-track: headless batch tracker running the demo's frame logic and printing CSV.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,13 +112,26 @@ dynarray loadbeam(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) fail(path + ": cannot open: " + std::strerror(errno));
     bool ok = false;
+    errno = 0;
     dynarray beam = dynarrayread(file, &ok);
+    int error = errno;
+    bool readfailed = std::ferror(file);
     std::fclose(file);
+    if (!ok && readfailed) fail(path + ": cannot read: " + std::strerror(error));
     if (!ok) fail(path + ": file is shorter than its header says");
     if (beam.elemsize != sizeof(particle))
         fail(path + ": element size is " + std::to_string(beam.elemsize) +
              ", expected 40 (x, xp, y, yp, energy)");
     return beam;
+}
+
+// The temporary output file, removed when a signal ends the run early.
+char pendingtemp[4096];
+
+void removependingtemp(int signal) {
+    if (pendingtemp[0]) unlink(pendingtemp);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 }  // namespace
@@ -138,6 +152,10 @@ int main(int argc, char** argv) {
         temp = o.out + "." + std::to_string(getpid()) + ".tmp";
         outfile = std::fopen(temp.c_str(), "wbx");
         if (!outfile) fail(o.out + ": cannot write: " + std::strerror(errno));
+        if (temp.size() < sizeof pendingtemp) {
+            std::memcpy(pendingtemp, temp.c_str(), temp.size() + 1);
+            for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(s, removependingtemp);
+        }
     }
 
     const uint32_t initialcount = beam.count;
@@ -151,12 +169,19 @@ int main(int argc, char** argv) {
         advancebeam(&beam, &distance, o.fast);
         if (o.accelerate && o.from <= frame && frame <= o.to) acceleratebeam(&beam);
     }
-    std::fflush(stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (outfile) {
+            std::fclose(outfile);
+            std::remove(temp.c_str());
+        }
+        fail("cannot write the CSV to standard output");
+    }
 
     if (outfile) {
         bool good = dynarraywrite(&beam, outfile);
         good = (std::fclose(outfile) == 0) && good;
         if (good) good = std::rename(temp.c_str(), o.out.c_str()) == 0;
+        pendingtemp[0] = 0;
         if (!good) {
             int error = errno;
             std::remove(temp.c_str());
