@@ -41,12 +41,7 @@ void matchdrawingdepth(const pfsurfacedesc& desc, const char* context) {
     const int surfacebytes = static_cast<int>(desc.format.bitcount / 8);
     if (surfacebytes == screen.bytesperpixel) return;
     if (surfacebytes == 1 || surfacebytes == 3 || surfacebytes == 4) {
-        char message[200];
-        std::snprintf(message, sizeof message, "-%s - drawing in the display's %d-bit format", context,
-                      surfacebytes * 8);
-        std::printf("\n%s\n", message);
-        logerror(message);
-        screen.bytesperpixel = surfacebytes;
+        screen.bytesperpixel = surfacebytes;  // the refusal itself was already logged
         return;
     }
     char message[200];
@@ -90,7 +85,8 @@ void directxsetup(int depth) {
     ddcheck("directxsetup - creating primary surface",
             pfdisplaycreatesurface(screen.dd, &screen.primarydesc, &screen.primary, nullptr));
     ddunlosesurface(screen.primary);
-    if (depth == 1)
+    // After a refused 8-bit mode there is no palette to apply, and the surfaces are not 8-bit.
+    if (depth == 1 && screen.ddpalette)
         ddcheck("directxsetup,8bit - applying palette to surface", pfsurfacesetpalette(screen.primary, screen.ddpalette));
 }
 
@@ -124,7 +120,7 @@ void pickdisplaymode(pfdisplay* dd, int width, int height, int depth) {
 void makebank() {
     describebank(&screen.shaddesc);
     ddcheck("makebank - creating shad", pfdisplaycreatesurface(screen.dd, &screen.shaddesc, &screen.shad, nullptr));
-    if (screen.bytesperpixel == 1)
+    if (screen.bytesperpixel == 1 && screen.ddpalette)
         ddcheck("makebank,8bit - setting palette on shad", pfsurfacesetpalette(screen.shad, screen.ddpalette));
     ddcheck("makebank - locking shad", locksurface(screen.shad, &screen.shaddesc));
     readshad();
@@ -136,12 +132,12 @@ void makebanks() {
     describebank(&screen.shaddesc);
     screen.backdesc = screen.shaddesc;
     ddcheck("makebanks - creating shad", pfdisplaycreatesurface(screen.dd, &screen.shaddesc, &screen.shad, nullptr));
-    if (screen.bytesperpixel == 1)
+    if (screen.bytesperpixel == 1 && screen.ddpalette)
         ddcheck("makebanks,8bit - setting palette on shad", pfsurfacesetpalette(screen.shad, screen.ddpalette));
     ddcheck("makebanks - locking shad", locksurface(screen.shad, &screen.shaddesc));
     readshad();
     ddcheck("makebanks - creating back", pfdisplaycreatesurface(screen.dd, &screen.backdesc, &screen.back, nullptr));
-    if (screen.bytesperpixel == 1)
+    if (screen.bytesperpixel == 1 && screen.ddpalette)
         ddcheck("makebanks,8bit - setting palette on back", pfsurfacesetpalette(screen.back, screen.ddpalette));
     ddcheck("makebanks - locking back", locksurface(screen.back, &screen.backdesc));
     readback();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -71,7 +72,7 @@ struct runresult {
 // Runs the demo in a fresh directory with the headless display, the given keys and every frame captured.
 runresult rundemo(const std::string& name, const std::string& keys) {
     runresult r;
-    r.dir = fs::temp_directory_path() / ("voxda_e2e_" + name);
+    r.dir = fs::temp_directory_path() / ("voxda_e2e_" + name + "_" + std::to_string(getpid()));
     fs::remove_all(r.dir);
     fs::create_directories(r.dir);
     const std::string binary = std::string(VOXDA_BINARY_DIR) + "/voxda";

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -25,7 +27,8 @@ protected:
         olddir = std::filesystem::current_path();
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         tempdir = std::filesystem::temp_directory_path() /
-                  ("voxda_display_" + std::string(info->test_suite_name()) + "_" + info->name());
+                  ("voxda_display_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
+                   std::to_string(getpid()));
         std::filesystem::remove_all(tempdir);
         std::filesystem::create_directories(tempdir);
         std::filesystem::current_path(tempdir);

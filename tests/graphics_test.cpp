@@ -123,30 +123,40 @@ TEST_F(GraphicsSetup, TrueColourDepthFallbacks) {
     }
 }
 
-// A display that takes neither true-colour depth leaves one warning line; the set-up goes on in
-// the display's current mode and drawing follows that mode's depth, never past the surface.
-TEST_F(GraphicsSetup, RefusedModeKeepsDrawingInsideTheSurface) {
-    pfheadlesssetextrapitch(0);
-    GRAPHICS(nullptr, 40, 30, "t", 1, 0);
-    ASSERT_EQ(screen.bytesperpixel, 1);
-    pfheadlesssetdepths({8});
-    pfsurfacerelease(screen.shad);
-    pfsurfacerelease(screen.primary);
-    screen.bytesperpixel = 3;
-    directxsetup(3);
-    EXPECT_EQ(errorlines(), 1);
-    EXPECT_NE(errorlog().find("-directxsetup,24bit - setting display mode"), std::string::npos) << errorlog();
-    makebank();
-    selectpixelroutines();
-    EXPECT_EQ(screen.bytesperpixel, 1);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) putpixel(x, y, 0xFFFFFF);  // the sanitizer catches any overrun
-    EXPECT_EQ(getpixel(39, 29), 0xFF);
+// A refused mode leaves one warning line and the set-up goes on in the display's own (desktop)
+// mode; drawing follows that mode's depth, so it never runs past the surface's rows.
+TEST_F(GraphicsSetup, RefusedModeGoesOnInsideTheSurface) {
+    struct Case {
+        std::vector<int> accepted;
+        int asked;
+        const char* warning;
+    };
+    const Case cases[] = {{{8, 16}, 3, "DDERR_UNSUPPORTEDMODE @ -directxsetup,24bit - setting display mode"},
+                          {{8}, 4, "DDERR_UNSUPPORTEDMODE @ -directxsetup,24bit - setting display mode"},
+                          {{24, 32}, 1, "DDERR_UNSUPPORTEDMODE @ -directxsetup,8bit - setting display mode"}};
+    for (const Case& k : cases) {
+        reset();
+        pfheadlesssetdepths(k.accepted);
+        GRAPHICS(nullptr, 40, 30, "t", k.asked, 1);
+        EXPECT_EQ(errorlines(), 1) << errorlog();
+        EXPECT_NE(errorlog().find(k.warning), std::string::npos) << errorlog();
+        int w = 0, h = 0, bits = 0;
+        pfdisplaygetmode(screen.dd, &w, &h, &bits);
+        ASSERT_EQ(bits, 32) << "the desktop mode";
+        EXPECT_EQ(screen.bytesperpixel, 4);
+        EXPECT_EQ(screen.defaultcolour, 0xFFFFFF);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) putpixel(x, y, 0x00FF00);  // the sanitizer catches any overrun
+        clearback(0x11);
+        showframe(0);
+        EXPECT_EQ(pfheadlesslastframe().rgb(39, 29), 0x00FF00u);
+        EXPECT_EQ(getpixel(39, 29), 0);
+    }
 }
 
 TEST_F(GraphicsSetup, ClearsFillWholeMemoryWithTheLowByte) {
     pfheadlesssetextrapitch(6);
-    pfheadlesssetdepths({32});
+    pfheadlesssetdepths({8, 32});
     GRAPHICS(nullptr, 10, 4, "t", 4, 1);
     ASSERT_EQ(screen.bytesperpixel, 4);
     clearshad(0x123456);
