@@ -208,4 +208,24 @@ TEST(DemoEndToEnd, FastModeTogglesOncePerPress) {
     }
 }
 
+// The Windows key minimises; the demo resumes and goes on drawing the same beam. Control+Esc
+// minimises too, and the Escape still down after the restore ends the run.
+TEST(DemoEndToEnd, MinimiseAndResume) {
+    struct Case {
+        const char* name;
+        const char* keys;
+        int frames;
+    };
+    const Case cases[] = {{"windowskey", "LWIN@3 Q@6", 6}, {"controlescape", "CTRL+ESC@3 Q@10", 3}};
+    for (const Case& k : cases) {
+        const runresult r = rundemo(k.name, k.keys);
+        EXPECT_EQ(r.status, 0) << k.name;
+        EXPECT_TRUE(fs::exists(framefile(r, k.frames + 1))) << k.name;
+        EXPECT_FALSE(fs::exists(framefile(r, k.frames + 2))) << k.name;
+        bmpimage last;
+        ASSERT_TRUE(readbmp8(framefile(r, k.frames + 1), last)) << k.name;
+        EXPECT_EQ(differences(last, expectedpicture(beamatframe(k.frames, {}))), 0) << k.name;
+    }
+}
+
 }  // namespace
