@@ -9,6 +9,10 @@
 #include "raster/lines.h"
 #include "raster/pixels.h"
 #include "simulation/beam.h"
+#include "text/fontstore.h"
+#include "text/textdraw.h"
+
+#include <cstdio>
 
 const char* const demotitle = "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]";
 
@@ -25,6 +29,7 @@ constexpr int gridcolour = 1;
 constexpr int crosssectioncolour = 15, horizontalcolour = 12, verticalcolour = 11;
 constexpr int diagonalcolour = 73, antidiagonalcolour = 223;
 constexpr int clearcolour = 0;
+constexpr int textcolour = 15;
 
 // Truncate a pixel coordinate toward zero; values beyond the int range (or not a number) give a
 // coordinate that every clip test refuses, rather than an undefined conversion.
@@ -89,10 +94,20 @@ void stepbeam(dynarray* beam, double* distance, uint8_t* fast) {
     if (keydown(keys, keyaccelerate)) acceleratebeam(beam);
 }
 
+// The three status lines at the top left, in the loaded font: distance, time at the fixed
+// display speed, and the surviving share of the beam.
+void drawstatustext(double distance, uint32_t count) {
+    char text[100];
+    std::snprintf(text, sizeof text, "distance=%lgm\ntime=%lgms\nbeam=%lg%%", distance,
+                  distance / timedisplayspeed / 0.001, 100.0 * count / beamsize);
+    drawtext(0, 0, 0, text, textcolour);
+}
+
 int appmain(const char* commandline) {
     (void)commandline;  // the demo takes no options
     makedecaytables();  // first: the transport reads the proton's mass from it
     GRAPHICS(screen.instance, 0, 0, demotitle, 1, 0);
+    loadfont("font.dat", "normal");  // a missing file gives placeholder glyphs; the demo runs on
     dynarray beam;
     makebeam(&beam);
     double distance = startdistance;
@@ -104,6 +119,7 @@ int appmain(const char* commandline) {
         const beamview view = makebeamview(screen.width, screen.height);
         drawscalegrid(view);
         plotandcull(&beam, view);
+        drawstatustext(distance, beam.count);
         stepbeam(&beam, &distance, &fast);
         showframe(clearcolour);
         const int closing = dealwithmessages();

@@ -25,5 +25,8 @@ void plotandcull(dynarray* beam, const beamview& view);
 // Toggle fast mode on a rising F, advance the beam, and accelerate it while A is held.
 void stepbeam(dynarray* beam, double* distance, uint8_t* fast);
 
+// The status text at the top left: distance (m), time (ms) and the beam's surviving percentage.
+void drawstatustext(double distance, uint32_t count);
+
 // The main routine. The command line is accepted and ignored. Returns 0 when the user quits.
 int appmain(const char* commandline);

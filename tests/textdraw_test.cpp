@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "simulation/appmain.h"
 #include "tests/textfixture.h"
 #include "text/markup.h"
 #include "text/styles.h"
@@ -222,4 +223,32 @@ TEST_F(TextdrawTest, NullTextAndBox) {
     EXPECT_EQ(at(2 + 7, 3, 0), 0);
     EXPECT_EQ(at(2 + 6, 3 + 12, 0), 0);
     EXPECT_EQ(at(2, 3, 0), 255);
+}
+
+TEST_F(TextdrawTest, DemoStatusTextInTheShippedFont) {
+    opendisplay(1, 320, 64);
+    for (int v = 0; v < 255; v++) {  // test tables: white keeps a value, black takes it
+        multiplytable[15 * 255 + v] = static_cast<uint8_t>(v);
+        screenblendtable[0 * 255 + v] = static_cast<uint8_t>(v);
+    }
+    ASSERT_EQ(loadfont(VOXDA_SOURCE_DIR "/assets/font.dat", "normal"), 1);
+    EXPECT_EQ(currentmaxheight, 15);
+    // The first frame: distance -2 m, time -2 / 252368289.06897998 / 0.001 ms, all 10000 left.
+    drawtext(0, 0, 0, "distance=-2m\ntime=-7.92493e-06ms\nbeam=100%", 15);
+    std::vector<uint8_t> expected = pixels;
+    clearpixels();
+    drawstatustext(-2.0, 10000);
+    EXPECT_EQ(pixels, expected);
+    // Three lines 16 pixels apart, each starting at the left edge.
+    for (int line = 0; line < 3; line++) {
+        bool any = false, left = false;
+        for (int y = 16 * line; y < 16 * line + 15; y++)
+            for (int x = 0; x < 320; x++) {
+                any = any || lit(x, y);
+                left = left || (x < 3 && lit(x, y));
+            }
+        EXPECT_TRUE(any && left) << line;
+    }
+    EXPECT_GT(litbox().bottom, 32);
+    EXPECT_LT(litbox().bottom, 48);
 }
