@@ -187,7 +187,7 @@ void fatalerror(const char* text) {
 char* datetimestring(double time, char* out) {
   pfsystemtime storage;
   const pfsystemtime* t = systemtimefor(time, storage);
-  char date[100], clock[100];
+  char date[31], clock[32];  // together they fit datetimesize
   if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, t, "yyyy-MMM-dd", date, sizeof date)) date[0] = 0;
   if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, t, "HH:mm:ss", clock, sizeof clock))
     clock[0] = 0;
@@ -212,7 +212,7 @@ char* timestring(double time, char* out) {
 char* filetimestring(const pffiletime* filetime, char* out) {
   pfsystemtime t{};
   if (!filetime || !pffiletimetosystemtime(filetime, &t)) t = pfsystemtime{};
-  char date[100], clock[100];
+  char date[31], clock[32];  // together they fit datetimesize
   if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, &t, "yyyy-MMM-dd", date, sizeof date)) date[0] = 0;
   if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, &t, "HH:mm:ss", clock, sizeof clock))
     clock[0] = 0;

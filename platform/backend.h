@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -40,6 +41,8 @@ struct pfbackend {
   void (*showcursor)(bool visible);
   // The program read the keyboard for the given pump (scripted input has been posted).
   void (*pumped)(int pump);
+  // What the screen shows now, as 0xRRGGBB rows of width pixels; false when it cannot be read.
+  bool (*readscreen)(std::vector<uint32_t>& pixels, int& width, int& height);
 };
 
 extern const pfbackend pfheadlessbackend;

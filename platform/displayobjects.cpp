@@ -182,7 +182,10 @@ pfresult pfdisplaycreate(const void* guid, pfdisplay** display, void* outer) {
   if (!display || guid || outer) return PFERR_INVALIDPARAMS;
   for (pfdisplay* d : displays)
     if (d->alive) return PFERR_DIRECTDRAWALREADYCREATED;
-  pfdisplay* d = new pfdisplay{true, 1, nullptr, 0, 0, 0, 0};
+  // The display starts in the desktop's mode (32 bits per pixel) until a mode is set.
+  int width = 0, height = 0;
+  pfcurrentbackend().desktopsize(&width, &height);
+  pfdisplay* d = new pfdisplay{true, 1, nullptr, 0, width, height, width > 0 && height > 0 ? 32 : 0};
   displays.push_back(d);
   *display = d;
   return 0;
@@ -242,7 +245,7 @@ pfresult pfdisplaycreatesurface(pfdisplay* display, pfsurfacedesc* desc, pfsurfa
   if (pfresult r = pfinjectedfailure("pfdisplaycreatesurface")) return r;
   if (!live(display)) return PFERR_INVALIDOBJECT;
   if (!desc || !surface || outer || !(desc->flags & PF_SD_CAPS)) return PFERR_INVALIDPARAMS;
-  if (display->bitsperpixel == 0) return PFERR_NOEXCLUSIVEMODE;
+  if (display->bitsperpixel == 0) return PFERR_INVALIDMODE;  // a desktop without a size
   int width, height;
   bool primary = (desc->caps & PF_CAPS_PRIMARYSURFACE) != 0;
   if (primary) {

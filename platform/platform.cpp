@@ -46,6 +46,7 @@ struct platformstate {
   uint8_t keys[256] = {};
   int cursorcount = 0;
   int pumps = 0;
+  bool stopped = false;  // the backend was closed by pfexit
   std::map<std::string, std::pair<pfresult, int>> failures;  // call -> result, times (-1: always)
 };
 
@@ -57,7 +58,7 @@ constexpr size_t queuelimit = 10000;
 
 // Starts a backend with the given script settings; false when it cannot start.
 bool startbackend(const pfbackend* backend) {
-  if (state.backend) state.backend->stop();
+  if (state.backend && !state.stopped) state.backend->stop();
   state.backend = nullptr;
   pfresetdisplayobjects();
   pfresetwindows();
@@ -67,6 +68,7 @@ bool startbackend(const pfbackend* backend) {
     return false;
   }
   state.backend = backend;
+  state.stopped = false;
   return true;
 }
 
@@ -241,8 +243,9 @@ const char* pfgetcommandline() { return state.commandline.c_str(); }
 void pfexit(int status) {
   std::fflush(stdout);
   std::fflush(stderr);
-  if (state.backend) state.backend->stop();
-  state.backend = nullptr;
+  // The backend stays selected (stopped) so that exit handlers may still look at the state.
+  if (state.backend && !state.stopped) state.backend->stop();
+  state.stopped = true;
   std::exit(status);
 }
 
@@ -355,7 +358,7 @@ int pfpeekmessage(pfmessage* message, pfwindow* window, uint32_t min, uint32_t m
   if (!message) return 0;
   if (state.queue.empty()) {
     pfscriptpoll();
-    backend.pollinput();
+    if (!state.stopped) backend.pollinput();
   }
   for (auto it = state.queue.begin(); it != state.queue.end(); ++it) {
     if (window && it->window != window) continue;
@@ -474,5 +477,17 @@ int pfqueryperformancefrequency(int64_t* out) {
   const pfbackend& backend = pfcurrentbackend();
   if (!out || pfinjectedfailure("pfqueryperformancefrequency")) return 0;
   *out = backend.frequency();
+  return 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading the screen back
+// ---------------------------------------------------------------------------------------------
+
+int pfreadscreen(std::vector<uint32_t>& pixels, int* width, int* height) {
+  int w = 0, h = 0;
+  if (!pfcurrentbackend().readscreen(pixels, w, h)) return 0;
+  if (width) *width = w;
+  if (height) *height = h;
   return 1;
 }

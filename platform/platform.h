@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // ---------------------------------------------------------------------------------------------
 // Conventions
@@ -350,7 +351,8 @@ pfresult pfdisplaysetcooperativelevel(pfdisplay* display, pfwindow* window, uint
 // Existing surfaces keep their format; the primary made afterwards takes the new mode.
 pfresult pfdisplaysetmode(pfdisplay* display, int width, int height, int bitsperpixel);
 
-// The current mode (0, 0, 0 before any mode was set).
+// The current mode: the desktop's size at 32 bits per pixel until a mode is set (0, 0, 0 for a
+// desktop without a size or a released display).
 void pfdisplaygetmode(pfdisplay* display, int* width, int* height, int* bitsperpixel);
 
 // Creates a palette from 256 entries (flags must hold PF_PCAPS_8BIT).  PFERR_INVALIDPARAMS for
@@ -359,8 +361,8 @@ pfresult pfdisplaycreatepalette(pfdisplay* display, uint32_t flags, const pfpale
                                 pfpalette** palette, void* outer);
 
 // Creates a surface.  caps PF_CAPS_PRIMARYSURFACE: the visible surface in the current display
-// mode (PFERR_PRIMARYSURFACEALREADYEXISTS while another primary lives, PFERR_NOEXCLUSIVEMODE
-// before a mode was set); otherwise an off-screen surface of desc->width x desc->height (flags
+// mode (PFERR_PRIMARYSURFACEALREADYEXISTS while another primary lives, PFERR_INVALIDMODE on a
+// desktop without a size); otherwise an off-screen surface of desc->width x desc->height (flags
 // PF_SD_WIDTH and PF_SD_HEIGHT required, else PFERR_INVALIDPARAMS) in the display's format.
 // The pixels start at 0.  Fills desc->format.  Reference count 1.
 pfresult pfdisplaycreatesurface(pfdisplay* display, pfsurfacedesc* desc, pfsurface** surface, void* outer);
@@ -435,3 +437,8 @@ struct pfframe {
 
 // Number of frames presented so far.
 int pfpresentcount();
+
+// Reads what the screen shows now (SDL: the window's contents, letterbox included; headless:
+// the last frame through its palette) as 0xRRGGBB values, width x height, row by row.
+// Returns 1, or 0 when nothing can be read (no window, no frame).
+int pfreadscreen(std::vector<uint32_t>& pixels, int* width, int* height);

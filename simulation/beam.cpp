@@ -42,7 +42,7 @@ void makebeam(dynarray* beam) {
         double b = a / beambeta;  // rad
         p.xp = b * p.xp;
         p.yp = b * p.yp;
-        p.energy = startenergy;
+        p.energy = beamenergy;
         dynarrayappend(beam, &p);
     }
 }
@@ -59,7 +59,7 @@ void advancebeam(dynarray* beam, double* distance, bool fast) {
     double pos = std::fmod(*distance + cell, cell);
     const char* cursor = lattice;
     char current = lattice[0];
-    int steps = fast ? static_cast<int>(std::floor(cell / stepsize + 0.5)) : 1;
+    int steps = fast ? static_cast<int>(std::floor(cell / beamstep + 0.5)) : 1;
     for (int s = 0; s < steps; ++s) {
         while (pos > -locatetolerance) {
             pos -= elementlength(*cursor);
@@ -67,11 +67,11 @@ void advancebeam(dynarray* beam, double* distance, bool fast) {
             ++cursor;
             if (!*cursor) cursor = lattice;
         }
-        if (current == 'F') magnetstep(beam, +stepsize);
-        else if (current == 'D') magnetstep(beam, -stepsize);
-        driftbeam(beam, stepsize);
-        *distance = *distance + stepsize;
-        pos = pos + stepsize;
+        if (current == 'F') magnetstep(beam, +beamstep);
+        else if (current == 'D') magnetstep(beam, -beamstep);
+        driftbeam(beam, beamstep);
+        *distance = *distance + beamstep;
+        pos = pos + beamstep;
     }
 }
 

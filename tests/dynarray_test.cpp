@@ -308,6 +308,7 @@ TEST(DynarrayFile, ShortDamagedAndMissingFilesAreReported) {
         {"empty file", {}, false},
         {"huge count", {0xFF, 0xFF, 0xFF, 0xFF, 40, 0, 0, 0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42, 1, 2}, false},
         {"huge minimum capacity", {0, 0, 0, 0, 40, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x70, 0x42}, false},
+        {"huge element size", {1, 0, 0, 0, 0, 0, 0, 0xF0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42, 1, 2, 3}, false},
         {"compact short", {2, 0, 0, 0, 3, 1, 2, 3, 4, 5}, true},
         {"compact header cut", {2, 0, 0}, true},
     };
@@ -319,6 +320,7 @@ TEST(DynarrayFile, ShortDamagedAndMissingFilesAreReported) {
         EXPECT_FALSE(ok) << c.what;
         EXPECT_EQ(a.count, 0u) << c.what;
         EXPECT_GE(a.capacity, 1u) << c.what;
+        EXPECT_LE(a.elemsize, 40u) << c.what;
         int v = 7;
         if (a.elemsize == sizeof v) dynarrayappend(&a, &v);  // the result is usable
         dynarrayrelease(a);

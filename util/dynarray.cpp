@@ -72,6 +72,8 @@ bool writeelements(const dynarray* array, FILE* file) {
 
 // Largest storage a file header may ask for beyond its elements (1 GiB).
 constexpr uint64_t maxheaderstorage = uint64_t(1) << 30;
+// Largest element size kept for the empty array returned by a failed read (1 MiB).
+constexpr uint32_t maxfailedelemsize = 1u << 20;
 
 // Builds the array a header describes and reads its elements; on any shortfall returns
 // an empty array of that element size and reports false.
@@ -91,7 +93,8 @@ dynarray readbody(FILE* file, uint32_t count, uint32_t elemsize, uint32_t mincap
         if (got != chunk) good = false;
     }
     if (!good) {
-        dynarrayinit(&array, elemsize);
+        // Keep the header's element size unless it is absurd (then one byte).
+        dynarrayinit(&array, elemsize <= maxfailedelemsize ? elemsize : 1);
         if (ok) *ok = false;
         return array;
     }

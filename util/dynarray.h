@@ -63,7 +63,8 @@ bool dynarraysave(const dynarray* array, const char* path);
 // Readers return the array read from the file. When the file cannot be opened, is shorter
 // than its header says, or its header is unusable, nothing beyond the file's bytes is read,
 // *ok (when given) is set to false and the result is a valid empty array (count 0,
-// capacity 1) of the header's element size, or of element size 1 when no header was read.
+// capacity 1) of the header's element size, or of element size 1 when no header was read
+// or its element size exceeds 1 MiB.
 // On success *ok is set to true.
 dynarray dynarrayread(FILE* file, bool* ok = nullptr);
 dynarray dynarrayreadcompact(FILE* file, bool* ok = nullptr);

@@ -101,13 +101,24 @@ void pumped(int pump) {
   for (auto& action : actions) action();
 }
 
+// The last frame as 0xRRGGBB.
+bool readscreen(std::vector<uint32_t>& pixels, int& width, int& height) {
+  if (hs.last.number == 0) return false;
+  width = hs.last.width;
+  height = hs.last.height;
+  pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = hs.last.rgb(x, y);
+  return true;
+}
+
 bool altdown = false;
 
 }  // namespace
 
 const pfbackend pfheadlessbackend = {
     "headless", start, stop, desktopsize, pollinput, acceptsdepth, showwindow, setmode, present,
-    messagebox, sleep, tickcount, counter, frequency, showcursor, pumped,
+    messagebox, sleep, tickcount, counter, frequency, showcursor, pumped, readscreen,
 };
 
 // ---- test controls ----
