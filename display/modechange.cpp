@@ -16,8 +16,13 @@ static void releasesurface(const char *context, pfsurface *&surface) {
   surface = nullptr;
 }
 
+// Set once the blend routines have been chosen, so that they follow every later depth, also
+// after a depth in which they were dropped.
+static bool blendroutineschosen;
+
 int changemode(int width, int height, int depth) {
   screenrecord &s = screen;
+  if (multiplypixel) blendroutineschosen = true;
   const int olddepth = s.bytesperpixel;
   if (width == s.width && height == s.height) return modeunchanged;
 
@@ -75,7 +80,14 @@ int changemode(int width, int height, int depth) {
 
   // Drawing goes on in the new depth: white, the pixel routines and the blend routines follow it.
   s.defaultcolour = s.bytesperpixel == 1 ? 15 : 0xFFFFFF;
-  selectpixelroutines();
-  if (multiplypixel) selectblendroutines();
+  if (s.bytesperpixel == 1 || s.bytesperpixel == 3 || s.bytesperpixel == 4) {
+    selectpixelroutines();
+    if (blendroutineschosen) selectblendroutines();
+  } else {
+    // No routines draw in this depth; none of another depth may write past the new surfaces.
+    clearpixelroutines();
+    multiplypixel = screenblendpixel = glyphpixel = nullptr;
+    drawglyph = nullptr;
+  }
   return result;
 }

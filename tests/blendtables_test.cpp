@@ -6,7 +6,10 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <vector>
+
+#include "display/screen.h"
 
 namespace {
 
@@ -205,4 +208,112 @@ TEST(BlendtablesColour, TrueColourArithmetic) {
   for (auto &c : cases) EXPECT_EQ(c.op(c.a, c.b), c.expected) << std::hex << c.a << " " << c.b;
   EXPECT_EQ(gammacolour(0x40FF00, 2.0), 0x7FFF00);  // 255.4 * sqrt(64 / 255) = 127.9
   EXPECT_EQ(gammacolour(0xFF8000, 1.0), 0xFF8000);
+}
+
+// ---------------------------------------------------------------------------------------------
+// makeblendtables with the cache file in the working directory
+
+namespace {
+
+// Runs in a fresh working directory with a 8-bit (or true-colour) screen holding the default
+// palette; the global tables and their flag are restored afterwards for the other tests.
+class BlendtablesMake : public BlendtablesCacheFile {
+ protected:
+  std::vector<unsigned char> savedm, saveds, savedi;
+  unsigned char savedflag = 0;
+  std::filesystem::path cwd;
+  screenrecord savedscreen;
+  void SetUp() override {
+    BlendtablesCacheFile::SetUp();
+    savedm.assign(multiplytable, multiplytable + blendtablesize);
+    saveds.assign(screenblendtable, screenblendtable + blendtablesize);
+    savedi.assign(inversetable, inversetable + 256);
+    savedflag = blendtablesbuilt;
+    savedscreen = screen;
+    cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    screen.bytesperpixel = 1;
+    screen.shadpixels = nullptr;  // no progress display
+    const defaultfloats &p = palette();
+    for (int i = 0; i < 256; i++) screen.palette[i] = {p.bytes[i][0], p.bytes[i][1], p.bytes[i][2], 4};
+  }
+  void TearDown() override {
+    std::filesystem::current_path(cwd);
+    screen = savedscreen;
+    std::copy(savedm.begin(), savedm.end(), multiplytable);
+    std::copy(saveds.begin(), saveds.end(), screenblendtable);
+    std::copy(savedi.begin(), savedi.end(), inversetable);
+    blendtablesbuilt = savedflag;
+    BlendtablesCacheFile::TearDown();
+  }
+  void rebuild() {
+    blendtablesbuilt = 0;
+    std::fill(multiplytable, multiplytable + blendtablesize, 0);
+    std::fill(screenblendtable, screenblendtable + blendtablesize, 0);
+    std::fill(inversetable, inversetable + 256, 0);
+    makeblendtables();
+  }
+};
+
+}  // namespace
+
+TEST_F(BlendtablesMake, CacheOfSevensIsUsedAsItIs) {
+  writebytes("crarray.cgf", 65280, 7);
+  rebuild();
+  EXPECT_EQ(blendtablesbuilt, 1);
+  for (int i = 0; i < 255 * 255; i++) {
+    ASSERT_EQ(multiplytable[i], 7) << i;
+    ASSERT_EQ(screenblendtable[i], 7) << i;
+  }
+  EXPECT_EQ(inversetable[0], 15);  // computed from the palette, not read
+  EXPECT_EQ(inversetable[15], 0);
+}
+
+TEST_F(BlendtablesMake, ComputedTablesRoundTripThroughTheCache) {
+  rebuild();
+  ASSERT_TRUE(std::filesystem::exists("crarray.cgf"));
+  EXPECT_EQ(std::filesystem::file_size("crarray.cgf"), 65280u);
+  EXPECT_FALSE(std::filesystem::exists("crarray.cgf.tmp"));
+  const computedtables &t = tables();
+  EXPECT_TRUE(std::equal(multiplytable, multiplytable + blendtablesize, t.multiply.begin()));
+  EXPECT_TRUE(std::equal(screenblendtable, screenblendtable + blendtablesize, t.screen.begin()));
+  std::vector<unsigned char> m(multiplytable, multiplytable + blendtablesize);
+  std::vector<unsigned char> s(screenblendtable, screenblendtable + blendtablesize);
+  std::vector<unsigned char> i(inversetable, inversetable + 256);
+  // A second run reads the file back into byte-identical tables.
+  rebuild();
+  EXPECT_EQ(std::vector<unsigned char>(multiplytable, multiplytable + blendtablesize), m);
+  EXPECT_EQ(std::vector<unsigned char>(screenblendtable, screenblendtable + blendtablesize), s);
+  EXPECT_EQ(std::vector<unsigned char>(inversetable, inversetable + 256), i);
+}
+
+TEST_F(BlendtablesMake, WrongSizedCacheIsRebuilt) {
+  for (size_t n : {size_t{100}, size_t{65281}}) {
+    writebytes("crarray.cgf", n, 7);
+    rebuild();
+    EXPECT_EQ(multiplytable[15 * 255 + 12], 12) << n;
+    EXPECT_EQ(std::filesystem::file_size("crarray.cgf"), 65280u);
+  }
+}
+
+TEST_F(BlendtablesMake, OnlyTheFirstCallDoesAnything) {
+  screen.bytesperpixel = 3;
+  rebuild();  // true colour, no file: nothing is computed or written
+  EXPECT_EQ(blendtablesbuilt, 1);
+  EXPECT_FALSE(std::filesystem::exists("crarray.cgf"));
+  EXPECT_EQ(multiplytable[15 * 255 + 12], 0);
+  writebytes("crarray.cgf", 65280, 7);
+  makeblendtables();
+  EXPECT_EQ(multiplytable[0], 0);
+  screen.bytesperpixel = 1;
+  makeblendtables();
+  EXPECT_EQ(multiplytable[0], 0);
+  EXPECT_EQ(inversetable[0], 0);
+}
+
+TEST_F(BlendtablesMake, UnwritableCacheLeavesValidTables) {
+  std::filesystem::create_directory("crarray.cgf.tmp");  // the temporary file cannot be created
+  rebuild();
+  EXPECT_EQ(multiplytable[15 * 255 + 12], 12);
+  EXPECT_FALSE(std::filesystem::exists("crarray.cgf"));
 }

@@ -3,6 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <vector>
+
+#include "display/graphics.h"
+#include "display/screen.h"
+#include "platform/headless/headless.h"
+#include "raster/blendtables.h"
+
 namespace {
 
 struct rgb {
@@ -89,4 +97,111 @@ TEST(PaletteFloats, SixteenBitValues) {
   EXPECT_EQ(sixteenbitvalue(8, 8, 8, 0x3E0), 1 << 10 | 1 << 5 | 1);
   EXPECT_EQ(sixteenbitvalue(255, 255, 255, 0), -1);
   EXPECT_EQ(sixteenbitvalue(255, 255, 255, 0xFF00), -1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// On a headless display
+
+namespace {
+
+struct paletted {
+  explicit paletted(int depth) {
+    pfheadlessstart();
+    pfheadlesssetdesktop(64, 48);
+    GRAPHICS(nullptr, 0, 0, "palette test", depth, 0);
+    fodgingarray = nullptr;  // each test builds its own table
+  }
+  ~paletted() {
+    fodgingarray = nullptr;
+    endgraphics();
+  }
+  // The palette the screen shows, read back from the device.
+  rgb device(int i) {
+    pfpaletteentry e[256];
+    pfpalettegetentries(screen.ddpalette, 0, 0, 256, e);
+    return {e[i].red, e[i].green, e[i].blue};
+  }
+};
+
+}  // namespace
+
+TEST(PaletteDevice, BuildersWriteTheCopyAndTheDevice) {
+  paletted d(1);
+  standardpalette(1.0f, 0);
+  EXPECT_EQ(d.device(8), (rgb{63, 63, 63}));
+  EXPECT_EQ(screen.palette[8].red, 63);
+  EXPECT_EQ(screen.palette[8].flags, 4);
+  standardpalette(1.0f, 1);
+  EXPECT_EQ(d.device(12), (rgb{255, 85, 85}));
+  huepalette(1.0f);
+  EXPECT_EQ(d.device(32), (rgb{0, 0, 255}));
+  setpaletteentry(200, 1, 2, 3);
+  EXPECT_EQ(d.device(200), (rgb{1, 2, 3}));
+  EXPECT_EQ(screen.palette[200].flags, 4);
+  setpaletteentry(256, 9, 9, 9);  // no such entry: nothing changes
+  setpaletteentry(-1, 9, 9, 9);
+  EXPECT_EQ(d.device(0), (rgb{0, 0, 0}));
+  float r, g, b;
+  paletteentryfloats(200 + 256, &r, &g, &b);  // the index is taken modulo 256
+  EXPECT_EQ(r, 1 / 256.0f);
+  EXPECT_EQ(b, 3 / 256.0f);
+}
+
+TEST(PaletteDevice, TrueColourHasOnlyTheCopy) {
+  paletted d(4);
+  ASSERT_EQ(screen.ddpalette, nullptr);
+  standardpalette(2.0f, 0);
+  EXPECT_EQ(screen.palette[8].red, 127);
+  setpaletteentry(3, 7, 8, 9);
+  EXPECT_EQ(screen.palette[3].blue, 9);
+}
+
+TEST(PaletteFodging, EightBitMapsToTheLowestEqualDeviceEntry) {
+  paletted d(1);
+  unsigned char *table = getpalettefodgingarray(1);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table[8], 0);
+  EXPECT_EQ(table[40], 0);
+  EXPECT_EQ(table[255], 15);
+  EXPECT_EQ(table[12], 12);
+  EXPECT_EQ(table[45], 12);  // cube red equals basic red
+  EXPECT_EQ(table[100], 100);
+  // The first table is kept whatever kind is asked for later.
+  EXPECT_EQ(getpalettefodgingarray(3), table);
+  EXPECT_EQ(table[255], 15);
+}
+
+TEST(PaletteFodging, TrueColourKinds) {
+  paletted d(3);
+  makedefaultpalette(screen.palette);
+  EXPECT_EQ(getpalettefodgingarray(9), nullptr);  // no table for an unknown kind
+  unsigned char *t4 = getpalettefodgingarray(4);
+  ASSERT_NE(t4, nullptr);
+  EXPECT_EQ(std::vector<unsigned char>(t4 + 4 * 12, t4 + 4 * 13), (std::vector<unsigned char>{0, 0, 255, 0}));
+  EXPECT_EQ(std::vector<unsigned char>(t4 + 4 * 41, t4 + 4 * 42), (std::vector<unsigned char>{0, 0, 51, 0}));
+  fodgingarray = nullptr;
+  unsigned char *t3 = getpalettefodgingarray(3);
+  EXPECT_EQ(std::vector<unsigned char>(t3 + 3 * 76, t3 + 3 * 77), (std::vector<unsigned char>{51, 0, 0}));
+  fodgingarray = nullptr;
+  screen.primarydesc.format.greenmask = 0x7E0;
+  unsigned char *t2 = getpalettefodgingarray(2);
+  EXPECT_EQ(t2[2 * 15], 0xFF);
+  EXPECT_EQ(t2[2 * 15 + 1], 0xFF);
+  EXPECT_EQ(t2[2 * 12], 0x00);
+  EXPECT_EQ(t2[2 * 12 + 1], 0xF8);
+}
+
+TEST(PaletteFodgingDeathTest, UnknownSixteenBitMaskIsFatal) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto dir = std::filesystem::temp_directory_path() / "voxda-palette-death";
+  std::filesystem::create_directories(dir);
+  EXPECT_EXIT(
+      {
+        std::filesystem::current_path(dir);
+        paletted d(3);
+        screen.primarydesc.format.greenmask = 0;
+        getpalettefodgingarray(2);
+      },
+      ::testing::ExitedWithCode(1), "Oh sod it: Your graphics card fell off the back of a truck in Novosibirsk");
+  std::filesystem::remove_all(dir);
 }

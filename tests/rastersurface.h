@@ -73,6 +73,14 @@ struct rastersurface {
       for (int x = 0; x < width; x++) n += get(x, y) == colour;
     return n;
   }
+  // No byte before or after the surface's memory was written (a row that wraps past the right
+  // edge may write the row padding, which lies inside it).
+  bool insidememory() {
+    const size_t end = guard + static_cast<size_t>(height) * pitch;
+    for (size_t i = 0; i < memory.size(); i++)
+      if ((i < guard || i >= end) && memory[i] != sentinel) return false;
+    return true;
+  }
   // No byte outside the colour bytes of the pixels was written.
   bool intact() {
     for (size_t i = 0; i < memory.size(); i++) {

@@ -70,7 +70,7 @@ TEST(ShapesRect, DrawrectOutlines) {
   } cases[] = {
       {0, 0, 9, 9, outline(0, 0, 9, 9)},
       {4, 3, 0, 0, {{4, 3}}},
-      {-1, -1, 12, 10, {}},  // every edge just outside a 12 x 10 window
+      {-1, -1, 13, 11, {}},  // every edge just outside a 12 x 10 window
       {-3, 2, 5, 3, {{2, 2}, {2, 3}, {2, 4}, {2, 5}, {0, 2}, {1, 2}, {0, 5}, {1, 5}}},
       {1, 1, -1, 3, {}},
   };
