@@ -269,6 +269,7 @@ void filldisc(float cx, float cy, float r, int c) {
 // no pixel is blended twice.
 void screenblendrect(int x, int y, int w, int h, int c) {
   const screenrecord &s = screen;
+  if (!screenblendpixel) selectblendroutines();  // not chosen yet: take the current depth's
   if (w < 0 || h < 0 || !screenblendpixel) return;
   const long long right = static_cast<long long>(x) + w, bottom = static_cast<long long>(y) + h;
   const long long c0 = x > s.clipleft ? x : s.clipleft;

@@ -370,6 +370,7 @@ void screenblendpixelclipped(int x, int y, int c) {
 // edge could otherwise put the minor coordinate one pixel outside it.
 void screenblendline(float x1, float y1, float x2, float y2, int c) {
   const screenrecord &s = screen;
+  if (!screenblendpixel) selectblendroutines();  // not chosen yet: take the current depth's
   if (!screenblendpixel || s.width <= s.clipleft || s.height <= s.cliptop) return;
   if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2)) return;
   const float xl = static_cast<float>(s.clipleft), xr = static_cast<float>(s.width - 1);
