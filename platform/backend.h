@@ -76,6 +76,10 @@ int pfpumpnumber();
 // Loses every live surface (its memory is no longer valid until restored).
 void pflosesurfaces();
 
+// A live surface's lock and device-context state (false for stale handles).
+bool pfsurfaceislocked(pfsurface* surface);
+bool pfsurfacehasdc(pfsurface* surface);
+
 // Bytes added to every new surface's row beyond its 4-byte-aligned width (tests use it to
 // show code that wrongly assumes pitch = width x bytes per pixel).
 extern int pfextrapitch;

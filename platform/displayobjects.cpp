@@ -45,8 +45,7 @@ std::vector<pfsurface*> surfaces;
 std::vector<pfpalette*> palettes;
 pfdc surfacedc;
 int presents = 0;
-std::vector<uint8_t> lastframe;  // copy of the last presented primary, for palette repaints
-pfframe lastframeinfo = {};
+pfframe frame = {};  // the frame being shown; its pixels are the primary's own
 
 bool live(pfdisplay* d) {
   for (pfdisplay* x : displays)
@@ -121,28 +120,29 @@ void fillframepalette(pfsurface* primary, pfpaletteentry* out) {
   }
 }
 
+// Describes what the primary shows now.
+void describe(pfsurface* primary) {
+  frame.width = primary->width;
+  frame.height = primary->height;
+  frame.bitsperpixel = static_cast<int>(primary->format.bitcount);
+  frame.pitch = primary->pitch;
+  frame.pixels = primary->pixels.data();
+  fillframepalette(primary, frame.palette);
+}
+
 // Puts the primary's pixels on the screen: one presented frame.
 void present(pfsurface* primary) {
-  const pfbackend& backend = pfcurrentbackend();
-  lastframe = primary->pixels;
-  pfframe& f = lastframeinfo;
-  f.number = ++presents;
-  f.width = primary->width;
-  f.height = primary->height;
-  f.bitsperpixel = static_cast<int>(primary->format.bitcount);
-  f.pitch = primary->pitch;
-  f.pixels = lastframe.data();
-  fillframepalette(primary, f.palette);
-  pfscriptcapture(f);
-  backend.present(f, false);
+  frame.number = ++presents;
+  describe(primary);
+  pfscriptcapture(frame);
+  pfcurrentbackend().present(frame, false);
 }
 
 // The screen shows the primary through a changed palette: repaint without a new frame.
 void repaint(pfsurface* primary) {
-  if (presents == 0 || lastframeinfo.bitsperpixel != 8) return;
-  fillframepalette(primary, lastframeinfo.palette);
-  lastframeinfo.pixels = lastframe.data();
-  pfcurrentbackend().present(lastframeinfo, true);
+  if (presents == 0 || primary->format.bitcount != 8) return;
+  describe(primary);
+  pfcurrentbackend().present(frame, true);
 }
 
 }  // namespace
@@ -159,8 +159,7 @@ void pfresetdisplayobjects() {
   palettes.clear();
   presents = 0;
   pfextrapitch = 0;
-  lastframe.clear();
-  lastframeinfo = pfframe{};
+  frame = pfframe{};
 }
 
 // Marks every live surface lost.
@@ -170,6 +169,9 @@ void pflosesurfaces() {
 }
 
 int pfpresentcount() { return presents; }
+
+bool pfsurfaceislocked(pfsurface* surface) { return live(surface) && surface->locked; }
+bool pfsurfacehasdc(pfsurface* surface) { return live(surface) && surface->dcout; }
 
 // ---------------------------------------------------------------------------------------------
 // Display object

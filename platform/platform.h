@@ -425,7 +425,7 @@ uint32_t pfpaletterelease(pfpalette* palette);
 // ---------------------------------------------------------------------------------------------
 
 // One presented frame: the primary's pixels and, in 8-bit mode, the palette they were shown
-// through.  pixels stays valid until the next present.
+// through.  pixels points into the primary itself: valid only while the frame is being handled.
 struct pfframe {
   int number;               // 1 for the first present of the run
   int width, height;        // pixels

@@ -249,6 +249,29 @@ TEST(PlatformHeadless, ReleasingTheDisplayTakesItsObjectsAlong) {
   EXPECT_EQ(pfdisplaycreate(nullptr, &dd2, nullptr), 0u);
 }
 
+TEST(PlatformHeadless, DeviceContextsHoldTheSurfaceLikeALock) {
+  pfwindow* w = openwindow();
+  pfdisplay* dd = opendisplay(w, 4, 4, 8);
+  pfsurface* shad = makesurface(dd, false, 4, 4);
+  pfsurface* primary = makesurface(dd, true);
+  pfsurfacedesc d{};
+  ASSERT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), 0u);
+  pfdc* dc = nullptr;
+  EXPECT_EQ(pfsurfacegetdc(shad, &dc), PFERR_SURFACEBUSY);  // not while locked
+  ASSERT_EQ(pfsurfaceunlock(shad, nullptr), 0u);
+  ASSERT_EQ(pfsurfacegetdc(shad, &dc), 0u);
+  EXPECT_TRUE(pfheadlesshasdc(shad));
+  EXPECT_FALSE(pfheadlessislocked(shad));
+  EXPECT_EQ(pfsurfacegetdc(shad, &dc), PFERR_DCALREADYCREATED);
+  EXPECT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), PFERR_SURFACEBUSY);
+  EXPECT_EQ(pfsurfacebltfast(primary, 0, 0, shad, nullptr, 0), PFERR_SURFACEBUSY);
+  EXPECT_EQ(pfsurfacereleasedc(shad, nullptr), PFERR_NODC);
+  ASSERT_EQ(pfsurfacereleasedc(shad, dc), 0u);
+  EXPECT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), 0u);
+  EXPECT_TRUE(pfheadlessislocked(shad));
+  EXPECT_FALSE(pfheadlesshasdc(shad));
+}
+
 TEST(PlatformHeadless, LostSurfacesRefuseLocksUntilRestored) {
   pfwindow* w = openwindow();
   pfdisplay* dd = opendisplay(w, 4, 4, 32);
@@ -388,4 +411,23 @@ TEST(PlatformHeadless, DrivesAndObservesAWholeRun) {
   // Pumps 1..5 follow frames 1..5; X shows at pumps 3 and 4, Q at pump 5.
   EXPECT_EQ(status, 5);
   EXPECT_EQ(shownx, (std::vector<int>{0, 0, 0, 1, 1}));
+}
+
+TEST(PlatformHeadless, AnyMinimiseComesBackAfterTheAutoRestoreTime) {
+  const struct {
+    int autorestore;
+    int sleptms;
+    bool iconic;
+  } cases[] = {{100, 99, true}, {100, 100, false}, {5, 30, false}, {-1, 100000, true}};
+  for (const auto& c : cases) {
+    pfwindow* w = openwindow();
+    pfheadlesssetautorestore(c.autorestore);
+    ASSERT_EQ(pfclosewindow(w), 1);  // as the pump does for the Windows key
+    EXPECT_EQ(pfisiconic(w), 1);
+    pfsleep(static_cast<uint32_t>(c.sleptms));
+    pfmessage m;
+    while (pfpeekmessage(&m, nullptr, 0, 0, PF_PM_REMOVE)) {
+    }
+    EXPECT_EQ(pfisiconic(w), c.iconic ? 1 : 0) << c.autorestore << " " << c.sleptms;
+  }
 }

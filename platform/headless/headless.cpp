@@ -21,13 +21,14 @@ struct headlessstate {
   std::vector<std::string> boxes;
   bool restorepending = false;
   uint64_t restoreat = 0;
+  int autorestorems = 100;  // any minimise is undone after this long (-1: never)
   bool cursorvisible = true;
 };
 
 headlessstate hs;
 
-pfheadlessframe copyframe(const pfframe& f) {
-  pfheadlessframe c{};
+// Copies a frame into c, reusing c's memory.
+void copyframe(const pfframe& f, pfheadlessframe& c) {
   c.number = f.number;
   c.width = f.width;
   c.height = f.height;
@@ -35,7 +36,6 @@ pfheadlessframe copyframe(const pfframe& f) {
   c.pitch = f.pitch;
   c.pixels.assign(f.pixels, f.pixels + static_cast<size_t>(f.pitch) * static_cast<size_t>(f.height));
   for (int i = 0; i < 256; ++i) c.palette[i] = f.palette[i];
-  return c;
 }
 
 // ---- the backend routines ----
@@ -68,7 +68,15 @@ bool acceptsdepth(int bits) {
   return false;
 }
 
-void showwindow(pfwindow*, int, const char*) {}
+// Schedules the automatic restore of a minimised window, so that no run waits forever.
+void showwindow(pfwindow*, int show, const char*) {
+  if (show == -1 && hs.autorestorems >= 0) {
+    hs.restorepending = true;
+    hs.restoreat = hs.clock + static_cast<uint64_t>(hs.autorestorems) * 1000000u;
+  } else if (show == 1) {
+    hs.restorepending = false;
+  }
+}
 void setmode(int, int, int) {}
 
 void present(const pfframe& frame, bool repaintonly) {
@@ -77,7 +85,7 @@ void present(const pfframe& frame, bool repaintonly) {
     return;
   }
   if (hs.onpresent) hs.onpresent(frame);
-  hs.last = copyframe(frame);
+  copyframe(frame, hs.last);
   if (hs.recording) hs.frames.push_back(hs.last);
 }
 
@@ -192,6 +200,11 @@ void pfheadlessbutton(int button, bool down, int x, int y) {
   pfpostmessage(pfbackendmainwindow(), message, static_cast<uintptr_t>(heldbuttons), mouseposition(x, y));
 }
 
+void pfheadlesssetautorestore(int ms) {
+  pfcurrentbackend();
+  hs.autorestorems = ms;
+}
+
 void pfheadlessminimise(int restoreafterms) {
   pfwindow* window = pfbackendmainwindow();
   if (!window) return;
@@ -252,6 +265,9 @@ void pfheadlesslosesurfaces() {
   pfcurrentbackend();
   pflosesurfaces();
 }
+
+bool pfheadlessislocked(pfsurface* surface) { return pfsurfaceislocked(surface); }
+bool pfheadlesshasdc(pfsurface* surface) { return pfsurfacehasdc(surface); }
 
 const std::vector<std::string>& pfheadlessmessageboxes() { return hs.boxes; }
 

@@ -40,6 +40,10 @@ void pfheadlesschar(int character);
 void pfheadlessmouse(int x, int y, int buttons);               // a PFM_MOUSEMOVE
 void pfheadlessbutton(int button, bool down, int x, int y);    // button 0 left, 1 right
 void pfheadlessminimise(int restoreafterms);                    // -1: stays minimised
+
+// Any other minimise (pfclosewindow, a placement) is undone after this many milliseconds of the
+// virtual clock (default 100; -1: never), checked when the program looks for messages.
+void pfheadlesssetautorestore(int ms);
 void pfheadlessrestore();
 void pfheadlessclose();                                         // PFM_CLOSE to the window
 void pfheadlessquit();                                          // PFM_QUIT
@@ -74,6 +78,11 @@ const pfheadlessframe& pfheadlesslastframe();
 
 // Loses every live surface.
 void pfheadlesslosesurfaces();
+
+// Whether a surface is locked now, or has a device context out (a lock is refused with
+// SURFACEBUSY in both cases, so tests ask here instead).
+bool pfheadlessislocked(pfsurface* surface);
+bool pfheadlesshasdc(pfsurface* surface);
 
 // The message boxes shown so far, as "caption: text".
 const std::vector<std::string>& pfheadlessmessageboxes();

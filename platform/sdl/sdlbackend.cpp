@@ -20,9 +20,11 @@ struct sdlstate {
   SDL_Texture* texture = nullptr;
   int modewidth = 0, modeheight = 0, modebits = 0;
   SDL_Rect target{0, 0, 0, 0};    // where the emulated display lands in the window
-  std::vector<uint32_t> converted;  // the last frame as 0xAARRGGBB
+  bool hasframe = false;          // the texture holds a presented frame
   uint64_t tickbase = 0;
   bool cursorvisible = true;
+  bool minimising = false;        // a minimise was asked for and not yet seen to end
+  uint64_t minimisedat = 0;       // SDL ticks of that request
 };
 
 sdlstate sdl;
@@ -96,7 +98,7 @@ void placetarget() {
 void drawscene() {
   SDL_SetRenderDrawColor(sdl.renderer, 0, 0, 0, 255);
   SDL_RenderClear(sdl.renderer);
-  if (sdl.texture && !sdl.converted.empty()) {
+  if (sdl.texture && sdl.hasframe) {
     placetarget();
     SDL_RenderCopy(sdl.renderer, sdl.texture, nullptr, &sdl.target);
   }
@@ -238,14 +240,29 @@ void showwindow(pfwindow*, int show, const char* title) {
     SDL_HideWindow(sdl.window);
   } else {
     SDL_MinimizeWindow(sdl.window);
+    sdl.minimising = true;
+    sdl.minimisedat = SDL_GetTicks64();
   }
+}
+
+// Half a second after a minimise request, a window that is still not minimised (a window
+// manager that cannot iconify, or none at all) counts as restored, so the program goes on.
+void checkminimise(pfwindow* window) {
+  if (!sdl.minimising || !sdl.window || !window) return;
+  if (!pfisiconic(window)) {
+    sdl.minimising = false;
+    return;
+  }
+  if (SDL_GetTicks64() - sdl.minimisedat < 500) return;
+  sdl.minimising = false;
+  if (!(SDL_GetWindowFlags(sdl.window) & SDL_WINDOW_MINIMIZED)) pfbackendseticonic(window, false);
 }
 
 // A new display mode: a texture of its size; none when back to the desktop.
 void setmode(int width, int height, int bits) {
   if (sdl.texture) SDL_DestroyTexture(sdl.texture);
   sdl.texture = nullptr;
-  sdl.converted.clear();
+  sdl.hasframe = false;
   sdl.modewidth = width;
   sdl.modeheight = height;
   sdl.modebits = bits;
@@ -265,7 +282,9 @@ void present(const pfframe& f, bool) {
     sdl.texture = SDL_CreateTexture(sdl.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, f.width, f.height);
     if (!sdl.texture) return;
   }
-  sdl.converted.resize(static_cast<size_t>(f.width) * static_cast<size_t>(f.height));
+  void* texels = nullptr;
+  int texpitch = 0;
+  if (SDL_LockTexture(sdl.texture, nullptr, &texels, &texpitch) != 0) return;
   uint32_t lookup[256];
   for (int i = 0; i < 256; ++i)
     lookup[i] = 0xFF000000u | static_cast<uint32_t>(f.palette[i].red) << 16 |
@@ -273,7 +292,7 @@ void present(const pfframe& f, bool) {
   int bytes = f.bitsperpixel / 8;
   for (int y = 0; y < f.height; ++y) {
     const uint8_t* row = f.pixels + static_cast<size_t>(y) * static_cast<size_t>(f.pitch);
-    uint32_t* out = sdl.converted.data() + static_cast<size_t>(y) * static_cast<size_t>(f.width);
+    uint32_t* out = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(texels) + static_cast<size_t>(y) * texpitch);
     if (bytes == 1) {
       for (int x = 0; x < f.width; ++x) out[x] = lookup[row[x]];
     } else if (bytes == 2) {
@@ -289,7 +308,8 @@ void present(const pfframe& f, bool) {
       }
     }
   }
-  SDL_UpdateTexture(sdl.texture, nullptr, sdl.converted.data(), f.width * 4);
+  SDL_UnlockTexture(sdl.texture);
+  sdl.hasframe = true;
   render();
 }
 
@@ -373,6 +393,7 @@ void pollinput() {
         break;
     }
   }
+  checkminimise(window);
 }
 
 bool acceptsdepth(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
