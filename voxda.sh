@@ -35,8 +35,11 @@ case "${1:-}" in
   run)
     install_missing "${build_packages[@]}"
     configure_and_build build -DCMAKE_BUILD_TYPE=Release
+    # The demo reads font.dat from (and writes its cache and log to) its working directory.
     mkdir -p build/run
-    exec build/voxda-track
+    [ -f assets/font.dat ] && cp assets/font.dat build/run/font.dat
+    cd build/run
+    exec ../voxda
     ;;
   test)
     install_missing "${build_packages[@]}" "${test_packages[@]}"

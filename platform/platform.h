@@ -16,6 +16,9 @@
 // display for tests and batch runs) and SDL2 (a real window).  Both share the message queue,
 // the keyboard state and the in-memory surfaces; a backend only shows frames, supplies input,
 // time and message boxes.  See platform/headless/headless.h for the test controls.
+//
+// Without pfrun or pfstartup, the first call starts the headless backend with its defaults
+// (no environment setting is read), so library code and tests need no set-up.
 // ---------------------------------------------------------------------------------------------
 
 typedef uint32_t pfresult;

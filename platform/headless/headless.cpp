@@ -121,6 +121,7 @@ bool readscreen(std::vector<uint32_t>& pixels, int& width, int& height) {
 }
 
 bool altdown = false;
+int heldbuttons = 0;
 
 }  // namespace
 
@@ -133,6 +134,7 @@ const pfbackend pfheadlessbackend = {
 
 int pfheadlessstart() {
   altdown = false;
+  heldbuttons = 0;
   return pfstartup("headless");
 }
 
@@ -190,8 +192,6 @@ static intptr_t mouseposition(int x, int y) {
 void pfheadlessmouse(int x, int y, int buttons) {
   pfpostmessage(pfbackendmainwindow(), PFM_MOUSEMOVE, static_cast<uintptr_t>(buttons & 3), mouseposition(x, y));
 }
-
-static int heldbuttons = 0;
 
 void pfheadlessbutton(int button, bool down, int x, int y) {
   int bit = button == 0 ? 1 : 2;

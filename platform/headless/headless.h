@@ -34,7 +34,8 @@ void pfheadlessadvance(uint64_t nanoseconds);
 uint64_t pfheadlessclock();  // nanoseconds since start
 
 // Input, posted to the queue at once (to the newest visible window).  Keys use virtual-key
-// codes; with Alt (PFVK_LMENU / PFVK_RMENU) down they arrive as system keys.
+// codes; with Alt (PFVK_LMENU / PFVK_RMENU) down they arrive as system keys.  A key posts only
+// its key message: characters are posted with pfheadlesschar.
 void pfheadlesskey(int vk, bool down);
 void pfheadlesschar(int character);
 void pfheadlessmouse(int x, int y, int buttons);               // a PFM_MOUSEMOVE

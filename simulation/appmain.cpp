@@ -1,0 +1,113 @@
+// The demo's main routine: start-up in its fixed order, then the frame loop until the user quits.
+#include "simulation/appmain.h"
+
+#include "display/errorlog.h"
+#include "display/graphics.h"
+#include "display/screen.h"
+#include "display/window.h"
+#include "particles/decays.h"
+#include "raster/lines.h"
+#include "raster/pixels.h"
+#include "simulation/beam.h"
+
+const char* const demotitle = "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]";
+
+namespace {
+
+constexpr double visibleheight = 0.4;   // m of transverse position over the screen height
+constexpr double gridhalfextent = 0.1;  // m
+constexpr double gridspacing = 0.01;    // m
+constexpr double anglespan = 0.1;       // rad over half the screen height
+constexpr double diagonal = 0.707;      // projection onto the diagonals
+constexpr double nearfraction = 0.2, farfraction = 0.8;  // phase-space view centres, of W and H
+
+constexpr int gridcolour = 1;
+constexpr int crosssectioncolour = 15, horizontalcolour = 12, verticalcolour = 11;
+constexpr int diagonalcolour = 73, antidiagonalcolour = 223;
+constexpr int clearcolour = 0;
+
+// Truncate a pixel coordinate toward zero; values beyond the int range (or not a number) give a
+// coordinate that every clip test refuses, rather than an undefined conversion.
+inline int pixelcoord(double v) {
+    return (v > -2147483648.0 && v < 2147483647.0) ? static_cast<int>(v) : INT32_MIN;
+}
+
+constexpr int keyfast = 'F', keyaccelerate = 'A', keyquit = 'Q';
+
+}  // namespace
+
+beamview makebeamview(int width, int height) {
+    beamview v;
+    v.w = width;
+    v.h = height;
+    v.s = v.h / visibleheight;
+    v.s2 = v.s / 2.0;
+    v.sa = (0.5 * v.h) / anglespan;
+    v.cx = width / 2;
+    v.cy = height / 2;
+    return v;
+}
+
+// Vertical then horizontal line for each i from -10 to 10; drawline clips.
+void drawscalegrid(const beamview& v) {
+    for (int i = -10; i <= 10; ++i) {
+        const double across = gridspacing * i * v.s;
+        drawline(static_cast<float>(v.cx + across), static_cast<float>(v.cy + gridhalfextent * v.s),
+                 static_cast<float>(v.cx + across), static_cast<float>(v.cy - gridhalfextent * v.s), gridcolour);
+        drawline(static_cast<float>(v.cx - gridhalfextent * v.s), static_cast<float>(v.cy + across),
+                 static_cast<float>(v.cx + gridhalfextent * v.s), static_cast<float>(v.cy + across), gridcolour);
+    }
+}
+
+// Removing an element moves the last one into its slot; walking downward, that one was already
+// drawn this frame, so every particle is looked at exactly once.
+void plotandcull(dynarray* beam, const beamview& v) {
+    const putpixelroutine put = pixelroutines.putpixel;
+    particle* p = static_cast<particle*>(beam->data);
+    for (int64_t i = static_cast<int64_t>(beam->count) - 1; i >= 0; --i) {
+        const particle& q = p[i];
+        if (!inaperture(q)) {
+            dynarrayremove(beam, static_cast<uint32_t>(i));
+            p = static_cast<particle*>(beam->data);  // removal may move the storage
+            continue;
+        }
+        put(pixelcoord(v.cx + v.s * q.x), pixelcoord(v.cy - v.s * q.y), crosssectioncolour);
+        put(pixelcoord(nearfraction * v.w + v.s2 * q.x), pixelcoord(farfraction * v.h - v.sa * q.xp),
+            horizontalcolour);
+        put(pixelcoord(farfraction * v.w + v.s2 * q.y), pixelcoord(farfraction * v.h - v.sa * q.yp),
+            verticalcolour);
+        put(pixelcoord(nearfraction * v.w + v.s2 * diagonal * (q.x + q.y)),
+            pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp + q.yp)), diagonalcolour);
+        put(pixelcoord(farfraction * v.w + v.s2 * diagonal * (q.x - q.y)),
+            pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp - q.yp)), antidiagonalcolour);
+    }
+}
+
+void stepbeam(dynarray* beam, double* distance, uint8_t* fast) {
+    if (keydown(keys, keyfast) && !keydown(lastkeys, keyfast)) *fast = !*fast;
+    advancebeam(beam, distance, *fast != 0);
+    if (keydown(keys, keyaccelerate)) acceleratebeam(beam);
+}
+
+int appmain(const char* commandline) {
+    (void)commandline;  // the demo takes no options
+    makedecaytables();  // first: the transport reads the proton's mass from it
+    GRAPHICS(screen.instance, 0, 0, demotitle, 1, 0);
+    dynarray beam;
+    makebeam(&beam);
+    double distance = startdistance;
+    uint8_t fast = 0;
+    if (screen.width == 0) fatalerror("GRAPHICS() macro not called at LOOP start, or no resolution specified");
+    dealwithmessages();  // fills keys before the first frame
+    bool quit = false;
+    while (!quit) {
+        const beamview view = makebeamview(screen.width, screen.height);
+        drawscalegrid(view);
+        plotandcull(&beam, view);
+        stepbeam(&beam, &distance, &fast);
+        showframe(clearcolour);
+        const int closing = dealwithmessages();
+        quit = closing != 0 || keydown(keys, keyquit) || keydown(keys, PFVK_ESCAPE);
+    }
+    return 0;  // nothing is freed: the process ends here
+}

@@ -1,0 +1,231 @@
+// End-to-end test: the real demo binary, headless, with scripted keys and captured frames.
+#include "particles/decays.h"
+#include "simulation/beam.h"
+#include "util/dynarray.h"
+#include "util/random.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int screenw = 320, screenh = 240;
+
+// An 8-bit BMP as read back: palette indices top row first, and the palette as 0xRRGGBB.
+struct bmpimage {
+    int width = 0, height = 0;
+    std::vector<uint8_t> index;
+    std::vector<uint32_t> palette;
+    int at(int x, int y) const { return index[static_cast<size_t>(y) * width + x]; }
+};
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+// A small reader for uncompressed 8-bit BMP files, bottom-up or top-down.
+bool readbmp8(const fs::path& path, bmpimage& out) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
+    const uint32_t dataoffset = le32(b, 10), headersize = le32(b, 14);
+    const int32_t width = static_cast<int32_t>(le32(b, 18)), height = static_cast<int32_t>(le32(b, 22));
+    const int bits = b[28] | b[29] << 8;
+    if (bits != 8 || le32(b, 30) != 0 || width <= 0 || height == 0) return false;
+    uint32_t colours = le32(b, 46);
+    if (colours == 0) colours = 256;
+    const size_t paletteat = 14 + headersize;
+    const int rows = std::abs(height);
+    const size_t stride = (static_cast<size_t>(width) + 3) / 4 * 4;
+    if (paletteat + colours * 4 > b.size() || dataoffset + stride * rows > b.size()) return false;
+    out.width = width;
+    out.height = rows;
+    out.palette.assign(256, 0);
+    for (uint32_t i = 0; i < colours && i < 256; ++i)
+        out.palette[i] = b[paletteat + 4 * i + 2] << 16 | b[paletteat + 4 * i + 1] << 8 | b[paletteat + 4 * i];
+    out.index.resize(static_cast<size_t>(width) * rows);
+    for (int y = 0; y < rows; ++y) {
+        const int filerow = height > 0 ? rows - 1 - y : y;
+        for (int x = 0; x < width; ++x) out.index[static_cast<size_t>(y) * width + x] = b[dataoffset + filerow * stride + x];
+    }
+    return true;
+}
+
+struct runresult {
+    int status = -1;
+    fs::path dir;
+};
+
+// Runs the demo in a fresh directory with the headless display, the given keys and every frame captured.
+runresult rundemo(const std::string& name, const std::string& keys) {
+    runresult r;
+    r.dir = fs::temp_directory_path() / ("voxda_e2e_" + name + "_" + std::to_string(getpid()));
+    fs::remove_all(r.dir);
+    fs::create_directories(r.dir);
+    const std::string binary = std::string(VOXDA_BINARY_DIR) + "/voxda";
+    const std::string command = "cd '" + r.dir.string() +
+                                "' && VOXDA_DISPLAY=headless VOXDA_SCREEN=" + std::to_string(screenw) + "x" +
+                                std::to_string(screenh) + " VOXDA_KEYS='" + keys + "' VOXDA_CAPTURE='" +
+                                (r.dir / "frames").string() + ":1-100' '" + binary + "' > output.txt 2>&1";
+    const int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+fs::path framefile(const runresult& r, int number) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame%06d.bmp", number);
+    return r.dir / "frames" / name;
+}
+
+// The picture the demo must show for a beam: palette indices, drawn independently of the
+// program's own drawing code. On 320 x 240: s = 600 px/m, so the grid lines lie 6 px apart,
+// columns 100..220 and rows 60..180; s2 = 300 px/m and sa = 1200 px/rad.
+std::vector<uint8_t> expectedpicture(const dynarray& beam) {
+    std::vector<uint8_t> p(static_cast<size_t>(screenw) * screenh, 0);
+    auto put = [&](double x, double y, int c) {
+        if (!(x > -1e9 && x < 1e9 && y > -1e9 && y < 1e9)) return;
+        const int ix = static_cast<int>(x), iy = static_cast<int>(y);
+        if (ix >= 0 && ix < screenw && iy >= 0 && iy < screenh) p[static_cast<size_t>(iy) * screenw + ix] = static_cast<uint8_t>(c);
+    };
+    for (int k = 0; k <= 20; ++k)
+        for (int t = 60; t <= 180; ++t) {
+            put(100 + 6 * k, t, 1);
+            put(t + 40, 60 + 6 * k, 1);
+        }
+    const double w = screenw, h = screenh, s = 600, s2 = 300, sa = 1200, cx = 160, cy = 120;
+    const particle* q = static_cast<const particle*>(beam.data);
+    for (int64_t i = static_cast<int64_t>(beam.count) - 1; i >= 0; --i) {
+        const particle& b = q[i];
+        if (!(b.x * b.x + b.y * b.y <= 0.25)) continue;
+        put(cx + s * b.x, cy - s * b.y, 15);
+        put(0.2 * w + s2 * b.x, 0.8 * h - sa * b.xp, 12);
+        put(0.8 * w + s2 * b.y, 0.8 * h - sa * b.yp, 11);
+        put(0.2 * w + s2 * 0.707 * (b.x + b.y), 0.2 * h - sa * 0.707 * (b.xp + b.yp), 73);
+        put(0.8 * w + s2 * 0.707 * (b.x - b.y), 0.2 * h - sa * 0.707 * (b.xp - b.yp), 223);
+    }
+    return p;
+}
+
+// The beam as frame `frame` (1 = first of the loop) draws it, with F down at the given pumps.
+// Frame j steps with the keys of pump j (pump 1 is the start-up read).
+dynarray beamatframe(int frame, const std::vector<int>& fdownpumps) {
+    makedecaytables();
+    randstate = 1;
+    dynarray beam;
+    makebeam(&beam);
+    double distance = -2.0;
+    bool fast = false;
+    auto fdown = [&](int pump) {
+        for (int p : fdownpumps)
+            if (p == pump) return true;
+        return false;
+    };
+    for (int j = 1; j < frame; ++j) {
+        for (int64_t i = static_cast<int64_t>(beam.count) - 1; i >= 0; --i) {
+            const particle& b = static_cast<const particle*>(beam.data)[i];
+            if (!(b.x * b.x + b.y * b.y <= 0.25)) dynarrayremove(&beam, static_cast<uint32_t>(i));
+        }
+        if (fdown(j) && !fdown(j - 1)) fast = !fast;
+        advancebeam(&beam, &distance, fast);
+    }
+    return beam;
+}
+
+int differences(const bmpimage& got, const std::vector<uint8_t>& want) {
+    int n = 0;
+    for (size_t i = 0; i < want.size(); ++i) n += got.index[i] != want[i];
+    return n;
+}
+
+TEST(DemoEndToEnd, QuitsOnQAndShowsTheFirstFrame) {
+    const runresult r = rundemo("first", "Q@5");
+    EXPECT_EQ(r.status, 0);
+    // One black frame from the set-up, then five frames: Q taken by pump 5 (the end of frame 4)
+    // is seen down by pump 6, which ends frame 5.
+    EXPECT_TRUE(fs::exists(framefile(r, 6)));
+    EXPECT_FALSE(fs::exists(framefile(r, 7)));
+
+    bmpimage black, first;
+    ASSERT_TRUE(readbmp8(framefile(r, 1), black));
+    EXPECT_EQ(std::count(black.index.begin(), black.index.end(), 0), screenw * screenh);
+    ASSERT_TRUE(readbmp8(framefile(r, 2), first));
+    ASSERT_EQ(first.width, screenw);
+    ASSERT_EQ(first.height, screenh);
+    // The colours as the default palette shows them.
+    EXPECT_EQ(first.palette[1], 0x000080u);
+    EXPECT_EQ(first.palette[15], 0xFFFFFFu);
+    EXPECT_EQ(first.palette[12], 0xFF0000u);
+    EXPECT_EQ(first.palette[11], 0x00FFFFu);
+    EXPECT_EQ(first.palette[73], 0x99FF00u);
+    EXPECT_EQ(first.palette[223], 0x9900FFu);
+
+    const dynarray beam = beamatframe(1, {});
+    const std::vector<uint8_t> want = expectedpicture(beam);
+    EXPECT_EQ(differences(first, want), 0);
+    // Every view shows up, and the grid's corners are in colour 1.
+    for (int c : {1, 15, 12, 11, 73, 223}) EXPECT_GT(std::count(first.index.begin(), first.index.end(), c), 50) << c;
+    EXPECT_EQ(first.at(100, 60), 1);
+    EXPECT_EQ(first.at(220, 180), 1);
+}
+
+// F toggles fast mode once per press: a press held over several pumps toggles once, and a
+// second press toggles back. The eighth frame's picture tells them apart.
+TEST(DemoEndToEnd, FastModeTogglesOncePerPress) {
+    struct Case {
+        const char* name;
+        const char* keys;
+        std::vector<int> fdown;  // pumps whose keyboard read shows F down
+    };
+    const Case cases[] = {
+        {"tap", "F@3 Q@8", {4}},
+        {"held", "F@3-5 Q@8", {4, 5, 6}},
+        {"twice", "F@3 F@5 Q@8", {4, 6}},
+    };
+    const std::vector<uint8_t> slow = expectedpicture(beamatframe(8, {}));
+    for (const Case& k : cases) {
+        const runresult r = rundemo(k.name, k.keys);
+        EXPECT_EQ(r.status, 0) << k.name;
+        bmpimage got;
+        ASSERT_TRUE(readbmp8(framefile(r, 9), got)) << k.name;
+        EXPECT_FALSE(fs::exists(framefile(r, 10))) << k.name;
+        const std::vector<uint8_t> want = expectedpicture(beamatframe(8, k.fdown));
+        EXPECT_GT(differences(got, slow), 100) << k.name << ": fast mode made no difference";
+        EXPECT_EQ(differences(got, want), 0) << k.name;
+    }
+}
+
+// The Windows key minimises; the demo resumes and goes on drawing the same beam. Control+Esc
+// minimises too, and the Escape still down after the restore ends the run.
+TEST(DemoEndToEnd, MinimiseAndResume) {
+    struct Case {
+        const char* name;
+        const char* keys;
+        int frames;
+    };
+    const Case cases[] = {{"windowskey", "LWIN@3 Q@6", 6}, {"controlescape", "CTRL+ESC@3 Q@10", 3}};
+    for (const Case& k : cases) {
+        const runresult r = rundemo(k.name, k.keys);
+        EXPECT_EQ(r.status, 0) << k.name;
+        EXPECT_TRUE(fs::exists(framefile(r, k.frames + 1))) << k.name;
+        EXPECT_FALSE(fs::exists(framefile(r, k.frames + 2))) << k.name;
+        bmpimage last;
+        ASSERT_TRUE(readbmp8(framefile(r, k.frames + 1), last)) << k.name;
+        EXPECT_EQ(differences(last, expectedpicture(beamatframe(k.frames, {}))), 0) << k.name;
+    }
+}
+
+}  // namespace
