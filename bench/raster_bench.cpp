@@ -1,132 +1,117 @@
-// Benchmarks of the raster layer: blend-table computation, full-screen fills, glyph blits.
+// Benchmarks of the pixel writers and lines: the table call against a per-pixel depth test, one
+// frame's plot of the demo's beam, and its scale grid.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <filesystem>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
-#include "display/graphics.h"
 #include "display/screen.h"
-#include "raster/blendtables.h"
+#include "particles/decays.h"
+#include "raster/lines.h"
 #include "raster/pixels.h"
-#include "raster/shapes.h"
-#include "raster/sprites.h"
+#include "simulation/appmain.h"
+#include "simulation/beam.h"
+#include "util/random.h"
 
 namespace {
 
-// A 1024 x 768 drawing surface in plain memory installed as shad, at a depth.
+constexpr int benchw = 1024, benchh = 768;
+
+// A 1024 x 768 surface of the given depth set as shad, with the routines of that depth.
 struct benchsurface {
-  std::vector<unsigned char> memory;
-  screenrecord saved = screen;
-  explicit benchsurface(int bpp, int width = 1024, int height = 768)
-      : memory(static_cast<size_t>(width) * height * bpp) {
-    screen.width = width, screen.height = height, screen.clipleft = screen.cliptop = 0;
-    screen.bytesperpixel = bpp;
-    screen.shadpixels = memory.data();
-    screen.shadpitch = width * bpp;
-    makedefaultpalette(screen.palette);
-    selectpixelroutines();
-    selectblendroutines();
-  }
-  ~benchsurface() {
-    screen = saved;
-    selectpixelroutines();
-  }
+    std::vector<uint8_t> pixels;
+    explicit benchsurface(int bpp) : pixels(static_cast<size_t>(benchw) * bpp * benchh) {
+        screen = screenrecord{};
+        screen.width = benchw;
+        screen.height = benchh;
+        screen.bytesperpixel = bpp;
+        screen.shadpixels = pixels.data();
+        screen.shadpitch = benchw * bpp;
+        selectpixelroutines();
+    }
 };
 
-void defaultpalettefloats(float *r, float *g, float *b) {
-  pfpaletteentry p[256];
-  makedefaultpalette(p);
-  for (int i = 0; i < 256; i++) r[i] = p[i].red / 256.0f, g[i] = p[i].green / 256.0f, b[i] = p[i].blue / 256.0f;
+// 50000 positions (the demo plots five per particle), a tenth of them off the surface.
+const std::vector<int>& positions() {
+    static std::vector<int> xy = [] {
+        std::vector<int> v;
+        uint32_t s = 7;
+        for (int i = 0; i < 50000; ++i) {
+            s = s * 1664525u + 1013904223u;
+            v.push_back(static_cast<int>(s >> 8) % (benchw + benchw / 10) - benchw / 20);
+            s = s * 1664525u + 1013904223u;
+            v.push_back(static_cast<int>(s >> 8) % (benchh + benchh / 10) - benchh / 20);
+        }
+        return v;
+    }();
+    return xy;
 }
 
-// The table computation alone: 32640 pairs, two nearest-colour searches each.
-void BM_blendtablescompute(benchmark::State &state) {
-  float r[256], g[256], b[256];
-  defaultpalettefloats(r, g, b);
-  std::vector<unsigned char> m(blendtablesize), s(blendtablesize), f(blendcachesize);
-  for (auto _ : state) {
-    computeblendtables(r, g, b, m.data(), s.data(), f.data(), nullptr);
-    benchmark::DoNotOptimize(m.data());
-  }
+// The straightforward writer: clip, then test the depth for every pixel.
+void putpixelswitch(int x, int y, int c) {
+    if (x < screen.clipleft || x >= screen.width || y < screen.cliptop || y >= screen.height) return;
+    uint8_t* p = screen.shadpixels + static_cast<ptrdiff_t>(y) * screen.shadpitch + x * screen.bytesperpixel;
+    switch (screen.bytesperpixel) {
+        case 1: p[0] = static_cast<uint8_t>(c); break;
+        case 3:
+        case 4:
+            p[0] = static_cast<uint8_t>(c);
+            p[1] = static_cast<uint8_t>(c >> 8);
+            p[2] = static_cast<uint8_t>(c >> 16);
+            break;
+        default: break;
+    }
 }
-BENCHMARK(BM_blendtablescompute)->Unit(benchmark::kMillisecond);
-
-// makeblendtables in 8-bit mode with no cache file: computation, inverse table and cache write.
-void BM_makeblendtablesnocache(benchmark::State &state) {
-  benchsurface surface(1);
-  screen.shadpixels = nullptr;  // no progress display
-  auto dir = std::filesystem::temp_directory_path() / "voxda-bench-blendtables";
-  std::filesystem::create_directories(dir);
-  auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  for (auto _ : state) {
-    std::remove(blendcachename);
-    blendtablesbuilt = 0;
-    makeblendtables();
-  }
-  std::filesystem::current_path(cwd);
-  std::filesystem::remove_all(dir);
-}
-BENCHMARK(BM_makeblendtablesnocache)->Unit(benchmark::kMillisecond);
-
-// fillrect of the whole 1024 x 768 screen at each depth.
-void BM_fillrectfullscreen(benchmark::State &state) {
-  benchsurface surface(static_cast<int>(state.range(0)));
-  int c = 0;
-  for (auto _ : state) {
-    fillrect(0, 0, screen.width, screen.height, c++);
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * screen.width * screen.height);
-}
-BENCHMARK(BM_fillrectfullscreen)->Arg(1)->Arg(3)->Arg(4)->Unit(benchmark::kMicrosecond);
-
-// The straightforward fill for comparison: every pixel through the putpixel slot.
-void BM_putpixelfullscreen(benchmark::State &state) {
-  benchsurface surface(static_cast<int>(state.range(0)));
-  int c = 0;
-  for (auto _ : state) {
-    for (int y = 0; y < screen.height; y++)
-      for (int x = 0; x < screen.width; x++) pixelroutines.putpixel(x, y, c);
-    c++;
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * screen.width * screen.height);
-}
-BENCHMARK(BM_putpixelfullscreen)->Arg(1)->Arg(3)->Arg(4)->Unit(benchmark::kMicrosecond);
-
-// One 16 x 20 glyph, mostly ink with transparent corners, blitted over a row of the screen in
-// a mode (range 0) and a depth (range 1).
-void BM_glyphblit(benchmark::State &state) {
-  const int mode = static_cast<int>(state.range(0)), bpp = static_cast<int>(state.range(1));
-  benchsurface surface(bpp);
-  if (bpp == 1) {
-    float r[256], g[256], b[256];
-    defaultpalettefloats(r, g, b);
-    std::vector<unsigned char> f(blendcachesize);
-    computeblendtables(r, g, b, multiplytable, screenblendtable, f.data(), nullptr);
-    computeblendextras(r, g, b, multiplytable, screenblendtable, inversetable);
-  }
-  const int w = 16, h = 20, p = bpp == 1 ? 1 : 3;
-  std::vector<unsigned char> glyph(2 + w * h * p);
-  glyph[0] = w, glyph[1] = h;
-  for (int i = 0; i < w * h; i++) {
-    bool corner = (i % w < 2 || i % w > w - 3) && (i / w < 2 || i / w > h - 3);
-    for (int k = 0; k < p; k++)
-      glyph[2 + i * p + k] = corner ? (bpp == 1 ? 255 : transparentkey[k]) : static_cast<unsigned char>(40 + i % 200);
-  }
-  setglyphmode(mode);
-  const int colour = bpp == 1 ? 12 : 0xFF8040;
-  int x = 0;
-  for (auto _ : state) {
-    drawglyph(x, 100, glyph.data(), colour);
-    x = (x + w) % (screen.width - w);
-    benchmark::ClobberMemory();
-  }
-  state.SetItemsProcessed(state.iterations() * w * h);
-  setglyphmode(3);
-}
-BENCHMARK(BM_glyphblit)->ArgsProduct({{1, 2, 3, 4}, {1, 3, 4}})->ArgNames({"mode", "bpp"});
 
 }  // namespace
+
+static void BM_putpixel_table(benchmark::State& state) {
+    benchsurface surface(static_cast<int>(state.range(0)));
+    const std::vector<int>& xy = positions();
+    const putpixelroutine put = pixelroutines.putpixel;
+    for (auto _ : state) {
+        for (size_t i = 0; i < xy.size(); i += 2) put(xy[i], xy[i + 1], 0x123456);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(xy.size() / 2));
+}
+BENCHMARK(BM_putpixel_table)->Arg(1)->Arg(3)->Arg(4);
+
+static void BM_putpixel_depthtest(benchmark::State& state) {
+    benchsurface surface(static_cast<int>(state.range(0)));
+    const std::vector<int>& xy = positions();
+    for (auto _ : state) {
+        for (size_t i = 0; i < xy.size(); i += 2) putpixelswitch(xy[i], xy[i + 1], 0x123456);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(xy.size() / 2));
+}
+BENCHMARK(BM_putpixel_depthtest)->Arg(1)->Arg(3)->Arg(4);
+
+// One frame's plot of the demo's starting beam in 8-bit (no particle is lost, so nothing moves).
+static void BM_plotbeam(benchmark::State& state) {
+    benchsurface surface(1);
+    makedecaytables();
+    randstate = 1;
+    dynarray beam;
+    makebeam(&beam);
+    const beamview view = makebeamview(benchw, benchh);
+    for (auto _ : state) {
+        plotandcull(&beam, view);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * beam.count);
+}
+BENCHMARK(BM_plotbeam);
+
+// The 42 lines of the scale grid, in each depth.
+static void BM_scalegrid(benchmark::State& state) {
+    benchsurface surface(static_cast<int>(state.range(0)));
+    const beamview view = makebeamview(benchw, benchh);
+    for (auto _ : state) {
+        drawscalegrid(view);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_scalegrid)->Arg(1)->Arg(3)->Arg(4);
