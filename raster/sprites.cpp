@@ -289,7 +289,9 @@ template <int B>
 void drawspritedepth(int x, int y, const unsigned char *sprite) {
   const screenrecord &s = screen;
   int w = sprite[0], h = sprite[1];
-  if (x + w <= s.clipleft || y + h <= s.cliptop || x >= s.width || y >= s.height) return;
+  if (static_cast<long long>(x) + w <= s.clipleft || static_cast<long long>(y) + h <= s.cliptop || x >= s.width ||
+      y >= s.height)
+    return;
   int i0 = x < s.clipleft ? s.clipleft - x : 0;
   int i1 = w < s.width - x ? w : s.width - x;
   int r0 = y < s.cliptop ? s.cliptop - y : 0;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -97,7 +98,8 @@ TEST(SpritesOpaque, TransparentPixelIsSkipped) {
 }
 
 TEST(SpritesOpaque, ClippedFMatchesAPixelByPixelCopy) {
-  const int positions[][2] = {{1, 1}, {-2, 0}, {0, -3}, {5, 4}, {-5, -4}, {10, 2}, {3, 8}, {-6, 0}};
+  const int positions[][2] = {{1, 1}, {-2, 0}, {0, -3}, {5, 4},       {-5, -4},
+                              {10, 2}, {3, 8},  {-6, 0}, {INT_MAX, 0}, {0, INT_MIN + 1}};
   for (int bpp : depths)
     for (auto &p : positions) {
       const int ca = testcolour(bpp, 12, 0x123400), cb = testcolour(bpp, 40, 0x0000FE);
@@ -106,7 +108,7 @@ TEST(SpritesOpaque, ClippedFMatchesAPixelByPixelCopy) {
       drawsprite(p[0], p[1], f.data());
       for (int y = 0; y < 8; y++)
         for (int x = 0; x < 10; x++) {
-          int i = x - p[0], r = y - p[1];
+          long long i = static_cast<long long>(x) - p[0], r = static_cast<long long>(y) - p[1];
           int expected = testcolour(bpp, 1, 0x010101);
           if (i >= 0 && i < 6 && r >= 0 && r < 5 && fshape[r][i] != '.') expected = fshape[r][i] == 'A' ? ca : cb;
           ASSERT_EQ(s.get(x, y), expected) << "bpp " << bpp << " sprite at " << p[0] << "," << p[1] << " pixel " << x
@@ -114,7 +116,7 @@ TEST(SpritesOpaque, ClippedFMatchesAPixelByPixelCopy) {
         }
       EXPECT_TRUE(s.intact());
       // Inside the window the wrap-around copy draws the same pixels.
-      if (p[0] >= 0 && p[1] >= 0 && p[0] + 6 <= 10 && p[1] + 5 <= 8) {
+      if (p[0] >= 0 && p[1] >= 0 && p[0] <= 10 - 6 && p[1] <= 8 - 5) {
         rastersurface t(10, 8, bpp, 4, testcolour(bpp, 1, 0x010101));
         drawspritewrap(p[0], p[1], f.data());
         EXPECT_EQ(changedset(t, testcolour(bpp, 1, 0x010101)), changedset(s, testcolour(bpp, 1, 0x010101)));
