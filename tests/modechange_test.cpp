@@ -148,5 +148,14 @@ TEST(ModechangeDeathTest, FailuresAreFatalWithTheirContext) {
         ::testing::ExitedWithCode(1), std::string("Oh sod it: .*@ ") + c.context)
         << c.call;
   }
+  // An unlocked second bank cannot be unlocked again.
+  EXPECT_EXIT(
+      {
+        std::filesystem::current_path(dir);
+        headlessdisplay d(1, 1);
+        pfsurfaceunlock(screen.back, nullptr);
+        changemode(160, 120, 1);
+      },
+      ::testing::ExitedWithCode(1), "Oh sod it: .*NOTLOCKED @ changemode - unlocking back");
   std::filesystem::remove_all(dir);
 }
