@@ -188,18 +188,19 @@ std::vector<uint8_t> expectedpicture(const dynarray& beam) {
 
 // The beam as frame `frame` (1 = first of the loop) draws it, with F down at the given pumps.
 // Frame j steps with the keys of pump j (pump 1 is the start-up read).
-dynarray beamatframe(int frame, const std::vector<int>& fdownpumps) {
+dynarray beamatframe(int frame, const std::vector<int>& fdownpumps, const std::vector<int>& adownpumps = {}) {
     makedecaytables();
     randstate = 1;
     dynarray beam;
     makebeam(&beam);
     double distance = -2.0;
     bool fast = false;
-    auto fdown = [&](int pump) {
-        for (int p : fdownpumps)
+    auto held = [](const std::vector<int>& pumps, int pump) {
+        for (int p : pumps)
             if (p == pump) return true;
         return false;
     };
+    auto fdown = [&](int pump) { return held(fdownpumps, pump); };
     for (int j = 1; j < frame; ++j) {
         for (int64_t i = static_cast<int64_t>(beam.count) - 1; i >= 0; --i) {
             const particle& b = static_cast<const particle*>(beam.data)[i];
@@ -207,6 +208,7 @@ dynarray beamatframe(int frame, const std::vector<int>& fdownpumps) {
         }
         if (fdown(j) && !fdown(j - 1)) fast = !fast;
         advancebeam(&beam, &distance, fast);
+        if (held(adownpumps, j)) acceleratebeam(&beam);
     }
     return beam;
 }
@@ -272,6 +274,16 @@ TEST(DemoEndToEnd, FastModeTogglesOncePerPress) {
         EXPECT_GT(differences(got, slow), 100) << k.name << ": fast mode made no difference";
         EXPECT_EQ(differences(got, want), 0) << k.name;
     }
+}
+
+// A accelerates the beam in every frame while it is held, and only then.
+TEST(DemoEndToEnd, AcceleratesWhileAIsHeld) {
+    const runresult r = rundemo("accelerate", "F@2 A@3-5 Q@8");
+    EXPECT_EQ(r.status, 0);
+    bmpimage got;
+    ASSERT_TRUE(readbmp8(framefile(r, 9), got));
+    EXPECT_EQ(differences(got, expectedpicture(beamatframe(8, {3}, {4, 5, 6}))), 0);
+    EXPECT_GT(differences(got, expectedpicture(beamatframe(8, {3}))), 100) << "acceleration made no difference";
 }
 
 // The Windows key minimises; the demo resumes and goes on drawing the same beam. Control+Esc
