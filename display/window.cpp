@@ -34,6 +34,7 @@ void placewindow(uint32_t showcmd) {
 // suspended still leaves the next call able to rebuild the display.
 struct suspension {
     bool active;
+    bool havedisplay;  // a display was open: only then is one rebuilt
     bool haveshad, haveback, havepalette;
     int shadpitch, backpitch;
     int width, height;
@@ -66,6 +67,7 @@ void suspenddisplay() {
     suspension& s = suspended;
     s = suspension{};
     s.active = true;
+    s.havedisplay = screen.dd != nullptr;
     if (screen.bytesperpixel == 1 && screen.ddpalette) {
         ddcheck("dealwithmessages,8bit,iconising - saving palette entries",
                 pfpalettegetentries(screen.ddpalette, 0, 0, 256, s.palette));
@@ -103,6 +105,10 @@ void resumedisplay() {
     suspension& s = suspended;
     screen.width = s.width;
     screen.height = s.height;
+    if (!s.havedisplay) {  // minimised before any set-up (or after endgraphics): nothing to rebuild
+        s = suspension{};
+        return;
+    }
     directxsetup(screen.bytesperpixel);
     if (s.haveback) {
         makebanks();

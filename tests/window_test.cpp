@@ -183,6 +183,17 @@ TEST_F(WindowPump, QuitWhileSuspended) {
     EXPECT_EQ(getpixel(5, 5), 77);
 }
 
+// Minimised while no display is open: the pump waits and comes back without opening one.
+TEST_F(WindowPump, MinimisedWithoutADisplay) {
+    makewindow(nullptr, 16, 8, "t");
+    pfheadlessminimise(60);
+    EXPECT_EQ(dealwithmessages(), 0);
+    EXPECT_FALSE(pfheadlesswindowiconic());
+    EXPECT_EQ(screen.dd, nullptr);
+    EXPECT_EQ(screen.primary, nullptr);
+    EXPECT_EQ(screen.width, 16);
+}
+
 TEST_F(WindowPump, TypedCharactersInOrderUpToTheLimit) {
     GRAPHICS(nullptr, 16, 8, "t", 1, 0);
     EXPECT_EQ(getkey(), 0);
