@@ -2,6 +2,8 @@
 #include "raster/pixels.h"
 
 #include "display/screen.h"
+#include "raster/shapes.h"
+#include "raster/sprites.h"
 
 #include <climits>
 #include <cstddef>
@@ -75,6 +77,10 @@ constexpr pixelroutinetable routinesfor() {
     pixelroutinetable t = {};
     t.putpixel = putpixelshad<B>;
     t.getpixel = getpixelshad<B>;
+    t.drawspritewrap = drawspritewrapdepth<B>;
+    t.drawsprite = drawspritedepth<B>;
+    t.fillrect = fillrectdepth<B>;
+    t.drawrect = drawrectdepth<B>;
     t.putpixelfront = putpixelprimary<B>;
     t.getpixelfront = getpixelprimary<B>;
     return t;

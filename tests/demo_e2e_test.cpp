@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <algorithm>
 #include <cmath>
@@ -64,20 +68,82 @@ bool readbmp8(const fs::path& path, bmpimage& out) {
     return true;
 }
 
+// An X server for the window test: the one in DISPLAY, or an Xvfb started (and stopped) here.
+class xserver {
+public:
+    xserver() {
+        const char* d = std::getenv("DISPLAY");
+        if (d && *d) {
+            ready = true;
+            return;
+        }
+        if (access("/usr/bin/Xvfb", X_OK) != 0) {
+            why = "no DISPLAY and no /usr/bin/Xvfb (./voxda.sh test installs xvfb)";
+            return;
+        }
+        for (int n = 300 + getpid() % 50; n < 420 && !ready; n += 7) {
+            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+            if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
+            const std::string display = ":" + std::to_string(n);
+            pid = fork();
+            if (pid == 0) {
+                execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
+                      static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            for (int i = 0; i < 100 && !ready; ++i) {  // up to 10 s for the socket
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                int status;
+                if (waitpid(pid, &status, WNOHANG) == pid) {
+                    pid = -1;
+                    break;
+                }
+                ready = fs::exists(socket);
+            }
+            if (ready) {
+                setenv("DISPLAY", display.c_str(), 1);
+                started = true;
+            } else {
+                stop();
+            }
+        }
+        if (!ready) why = "Xvfb could not be started";
+    }
+    ~xserver() {
+        if (started) unsetenv("DISPLAY");
+        stop();
+    }
+    xserver(const xserver&) = delete;
+    xserver& operator=(const xserver&) = delete;
+    bool ready = false;
+    std::string why;
+
+private:
+    void stop() {
+        if (pid > 0) {
+            kill(pid, SIGTERM);
+            waitpid(pid, nullptr, 0);
+        }
+        pid = -1;
+    }
+    pid_t pid = -1;
+    bool started = false;
+};
+
 struct runresult {
     int status = -1;
     fs::path dir;
 };
 
 // Runs the demo in a fresh directory with the headless display, the given keys and every frame captured.
-runresult rundemo(const std::string& name, const std::string& keys) {
+runresult rundemo(const std::string& name, const std::string& keys, const char* display = "headless") {
     runresult r;
     r.dir = fs::temp_directory_path() / ("voxda_e2e_" + name + "_" + std::to_string(getpid()));
     fs::remove_all(r.dir);
     fs::create_directories(r.dir);
     const std::string binary = std::string(VOXDA_BINARY_DIR) + "/voxda";
     const std::string command = "cd '" + r.dir.string() +
-                                "' && VOXDA_DISPLAY=headless VOXDA_SCREEN=" + std::to_string(screenw) + "x" +
+                                "' && VOXDA_DISPLAY=" + display + " VOXDA_SCREEN=" + std::to_string(screenw) + "x" +
                                 std::to_string(screenh) + " VOXDA_KEYS='" + keys + "' VOXDA_CAPTURE='" +
                                 (r.dir / "frames").string() + ":1-100' '" + binary + "' > output.txt 2>&1";
     const int raw = std::system(command.c_str());
@@ -122,18 +188,19 @@ std::vector<uint8_t> expectedpicture(const dynarray& beam) {
 
 // The beam as frame `frame` (1 = first of the loop) draws it, with F down at the given pumps.
 // Frame j steps with the keys of pump j (pump 1 is the start-up read).
-dynarray beamatframe(int frame, const std::vector<int>& fdownpumps) {
+dynarray beamatframe(int frame, const std::vector<int>& fdownpumps, const std::vector<int>& adownpumps = {}) {
     makedecaytables();
     randstate = 1;
     dynarray beam;
     makebeam(&beam);
     double distance = -2.0;
     bool fast = false;
-    auto fdown = [&](int pump) {
-        for (int p : fdownpumps)
+    auto held = [](const std::vector<int>& pumps, int pump) {
+        for (int p : pumps)
             if (p == pump) return true;
         return false;
     };
+    auto fdown = [&](int pump) { return held(fdownpumps, pump); };
     for (int j = 1; j < frame; ++j) {
         for (int64_t i = static_cast<int64_t>(beam.count) - 1; i >= 0; --i) {
             const particle& b = static_cast<const particle*>(beam.data)[i];
@@ -141,6 +208,7 @@ dynarray beamatframe(int frame, const std::vector<int>& fdownpumps) {
         }
         if (fdown(j) && !fdown(j - 1)) fast = !fast;
         advancebeam(&beam, &distance, fast);
+        if (held(adownpumps, j)) acceleratebeam(&beam);
     }
     return beam;
 }
@@ -208,6 +276,16 @@ TEST(DemoEndToEnd, FastModeTogglesOncePerPress) {
     }
 }
 
+// A accelerates the beam in every frame while it is held, and only then.
+TEST(DemoEndToEnd, AcceleratesWhileAIsHeld) {
+    const runresult r = rundemo("accelerate", "F@2 A@3-5 Q@8");
+    EXPECT_EQ(r.status, 0);
+    bmpimage got;
+    ASSERT_TRUE(readbmp8(framefile(r, 9), got));
+    EXPECT_EQ(differences(got, expectedpicture(beamatframe(8, {3}, {4, 5, 6}))), 0);
+    EXPECT_GT(differences(got, expectedpicture(beamatframe(8, {3}))), 100) << "acceleration made no difference";
+}
+
 // The Windows key minimises; the demo resumes and goes on drawing the same beam. Control+Esc
 // minimises too, and the Escape still down after the restore ends the run.
 TEST(DemoEndToEnd, MinimiseAndResume) {
@@ -226,6 +304,22 @@ TEST(DemoEndToEnd, MinimiseAndResume) {
         ASSERT_TRUE(readbmp8(framefile(r, k.frames + 1), last)) << k.name;
         EXPECT_EQ(differences(last, expectedpicture(beamatframe(k.frames, {}))), 0) << k.name;
     }
+}
+
+// The same run in a real window on an X server shows exactly the headless picture.
+TEST(DemoEndToEnd, RealWindowShowsTheSamePicture) {
+#ifndef VOXDA_HAVE_SDL
+    GTEST_SKIP() << "built without SDL2";
+#else
+    xserver x;
+    if (!x.ready) GTEST_SKIP() << x.why;
+    const runresult r = rundemo("window", "Q@3", "sdl");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(fs::exists(framefile(r, 5)));
+    bmpimage got;
+    ASSERT_TRUE(readbmp8(framefile(r, 4), got));
+    EXPECT_EQ(differences(got, expectedpicture(beamatframe(3, {}))), 0);
+#endif
 }
 
 }  // namespace

@@ -1,0 +1,59 @@
+// Colour-combination tables for the 8-bit mode, their cache file, and true-colour colour arithmetic.
+#pragma once
+
+#include <cstddef>
+
+// Entry [a * 255 + b] is the palette index nearest to the blend of palette entries a and b
+// (a, b in 0..254). The tables hold 256 x 256 bytes so that a colour or pixel value of 255
+// used as a row or column index stays inside them; row 255 (entries 65025..65279) holds the
+// blends of palette entry 255 in 8-bit mode.
+constexpr int blendtablesize = 256 * 256;
+extern unsigned char multiplytable[blendtablesize];
+extern unsigned char screenblendtable[blendtablesize];
+extern unsigned char inversetable[256];
+extern unsigned char blendtablesbuilt;
+
+// The cache file: 256 rows of 255 bytes, multiply entries on and above the diagonal,
+// screen entries below it shifted down one row.
+constexpr int blendcachesize = 256 * 255;
+static_assert(blendcachesize == 65280, "cache file layout is 256 rows of 255 bytes");
+extern const char *blendcachename;  // "crarray.cgf" in the working directory
+
+// Builds the tables once per run: from the cache file when it is whole, else (8-bit mode only)
+// by computation with a progress bar, writing the cache for the next run.
+void makeblendtables();
+
+// Nearest palette index to (r, g, b) among entries 0..39 and the one cube cell at the rounded
+// position; channels in [0, 1).
+int nearestpaletteindex(float r, float g, float b, const float *red, const float *green, const float *blue);
+
+// Palette bytes as floats, each channel byte / 256.
+void palettefloats(float *red, float *green, float *blue);
+void paletteentryfloats(int index, float *red, float *green, float *blue);
+
+// Sets one palette entry (flags 4) and writes it to the device palette at once.
+void setpaletteentry(int index, unsigned char red, unsigned char green, unsigned char blue);
+
+// Computes the multiply and screen tables (255 x 255 layout) for a float palette and fills the
+// cache image `file` (blendcachesize bytes). After each finished row i, progress(i) is called
+// when given.
+void computeblendtables(const float *red, const float *green, const float *blue, unsigned char *multiply,
+                        unsigned char *screenblend, unsigned char *file, void (*progress)(int i));
+
+// Row 255 of both tables and the inverse table for a float palette.
+void computeblendextras(const float *red, const float *green, const float *blue, unsigned char *multiply,
+                        unsigned char *screenblend, unsigned char *inverse);
+
+// Unpacks a cache image into the two tables (255 x 255 layout).
+void unpackblendcache(const unsigned char *file, unsigned char *multiply, unsigned char *screenblend);
+
+// Reads a cache file into `file`; false unless it holds exactly blendcachesize bytes.
+bool readblendcache(const char *path, unsigned char *file);
+// Writes a cache file through a temporary file and a rename; false when it could not be written.
+bool writeblendcache(const char *path, const unsigned char *file);
+
+// True-colour arithmetic on 0xRRGGBB values (bits 24..31 expected clear).
+int multiplycolour(int a, int b);
+int screenblendcolour(int a, int b);
+int addcolour(int a, int b);
+int gammacolour(int c, double gamma);
