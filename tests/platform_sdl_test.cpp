@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -170,5 +171,26 @@ TEST(PlatformSdl, WindowShowsFramesScaledAndThroughThePalette) {
   EXPECT_EQ(pfisiconic(w), 1);
   pfdisplayrelease(dd);
   ASSERT_EQ(pfheadlessstart(), 1);  // closes the SDL window
+#endif
+}
+
+// Without any screen the SDL backend refuses to start (it never runs invisibly), with one line.
+TEST(PlatformSdl, NoScreenIsRefusedWithOneLine) {
+#if !VOXDA_HAVE_SDL
+  GTEST_SKIP() << "built without SDL2 (install libsdl2-dev)";
+#else
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}) {
+    if (const char* v = std::getenv(name)) saved.push_back({name, v});
+    unsetenv(name);
+  }
+  testing::internal::CaptureStderr();
+  int started = pfstartup("sdl");
+  std::string err = testing::internal::GetCapturedStderr();
+  for (auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
+  EXPECT_EQ(started, 0);
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  EXPECT_NE(err.find("VOXDA_DISPLAY=headless"), std::string::npos) << err;
+  ASSERT_EQ(pfheadlessstart(), 1);
 #endif
 }

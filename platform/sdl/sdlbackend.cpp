@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -169,9 +170,26 @@ bool start(std::string& error) {
     sdl.windowwidth = w;
     sdl.windowheight = h;
   }
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  if (!set("DISPLAY") && !set("WAYLAND_DISPLAY") && !set("SDL_VIDEODRIVER")) {
+    error = "no screen to open a window on (DISPLAY and WAYLAND_DISPLAY are unset); VOXDA_DISPLAY=headless runs without one";
+    return false;
+  }
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) != 0) {
     error = std::string(SDL_GetError()) + " (VOXDA_DISPLAY=headless runs without a screen)";
+    return false;
+  }
+  // SDL falls back to drivers that show nothing; a window nobody can see is no window.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+  if (invisible && !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+    SDL_Quit();
+    error = "no screen to open a window on (no X or Wayland display); VOXDA_DISPLAY=headless runs without one";
     return false;
   }
   sdl.tickbase = SDL_GetTicks64();
