@@ -1,0 +1,89 @@
+// End-to-end tests of the font tools: fontspecimen's picture and a fontedit session that saves.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path freshdir(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("voxda_fonttools_" + name + "_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::vector<uint8_t> readbytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs a command in dir; returns its exit status and leaves its output in dir/output.txt.
+int runin(const fs::path& dir, const std::string& command) {
+    int raw = std::system(("cd '" + dir.string() + "' && " + command + " > output.txt 2>&1").c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+}  // namespace
+
+TEST(FonttoolsTest, SpecimenWritesAPictureWithText) {
+    fs::path dir = freshdir("specimen");
+    fs::copy_file(fs::path(VOXDA_SOURCE_DIR) / "assets" / "font.dat", dir / "font.dat");
+    ASSERT_EQ(runin(dir, "'" + std::string(VOXDA_BINARY_DIR) + "/fontspecimen' out.bmp"), 0);
+    std::ifstream output(dir / "output.txt");
+    std::string printed;
+    std::getline(output, printed);
+    EXPECT_EQ(printed, "out.bmp");
+    std::vector<uint8_t> b = readbytes(dir / "out.bmp");
+    ASSERT_GT(b.size(), 1078u);
+    EXPECT_EQ(b[0], 'B');
+    EXPECT_EQ(b[1], 'M');
+    EXPECT_EQ(le32(b, 18), 1280u);
+    EXPECT_EQ(static_cast<int32_t>(le32(b, 22)) < 0 ? -static_cast<int32_t>(le32(b, 22)) : static_cast<int32_t>(le32(b, 22)), 800);
+    EXPECT_EQ(b[28], 8);
+    // Plenty of white and grey text pixels, and the markup line's red.
+    size_t text = 0, red = 0;
+    for (size_t i = le32(b, 10); i < b.size(); i++) {
+        text += b[i] == 15 || (b[i] >= 17 && b[i] <= 39);
+        red += b[i] == 12;
+    }
+    EXPECT_GT(text, 5000u);
+    EXPECT_GT(red, 10u);
+    fs::remove_all(dir);
+}
+
+TEST(FonttoolsTest, EditSessionSavesAndKeepsABackup) {
+    fs::path dir = freshdir("edit");
+    // A font whose glyph 0 is 2 × 1: pixels 15 and 7.
+    const std::vector<uint8_t> original{2, 1, 15, 7, 1, 1, 9};
+    {
+        std::ofstream out(dir / "my.dat", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(original.data()), static_cast<std::streamsize>(original.size()));
+    }
+    // Right arrow adds a transparent column to glyph 0, D doubles it, Q saves and quits.
+    ASSERT_EQ(runin(dir, "VOXDA_DISPLAY=headless VOXDA_SCREEN=640x480 VOXDA_KEYS='RIGHT@3 D@8 Q@14' '" +
+                             std::string(VOXDA_BINARY_DIR) + "/fontedit' my.dat"),
+              0);
+    EXPECT_EQ(readbytes(dir / "my.dat.bak"), original);
+    std::vector<uint8_t> saved = readbytes(dir / "my.dat");
+    const std::vector<uint8_t> glyph0{6, 2, 15, 15, 7, 7, 255, 255, 15, 15, 7, 7, 255, 255};
+    ASSERT_GE(saved.size(), glyph0.size() + 3);
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 14), glyph0);
+    EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 14, saved.begin() + 17), (std::vector<uint8_t>{1, 1, 9}));
+    // Glyphs the file did not hold are saved as the 1 × 1 placeholder.
+    EXPECT_EQ(saved.size(), 14u + 3u * 511u);
+    fs::remove_all(dir);
+}
