@@ -122,6 +122,11 @@ TEST_F(TextdrawTest, WrapAtMargin) {
     draw("AA AA", 0, 0, 16);  // just fits: 16 is not beyond the margin
     EXPECT_EQ(row(0, 0, 20), "###.###....###.###..");
     EXPECT_EQ(row(13, 0, 20), "....................");
+    // A space at the very end: an empty next word, nothing read beyond the text.
+    clearpixels();
+    std::string tail = "AA ";
+    draw(tail, 0, 0, 5);
+    EXPECT_EQ(row(0, 0, 12), "###.###.....");
     // A word measured for wrapping steps over escapes whole: a colour escape whose data
     // bytes look like a space and a line feed does not split it.
     clearpixels();
@@ -161,6 +166,8 @@ TEST_F(TextdrawTest, MeasuringText) {
     layoutfont(9);
     EXPECT_EQ(textwidth("AB\nAAAA"), 4 + 3);
     EXPECT_EQ(textwidth(("A" + bytes({2, 1, 0}) + bytes({5, 1, 7, 0, 0, 0}) + "B").c_str()), 4 + 3);
+    // Other control bytes below 8 are zero-width single bytes: nothing after them is skipped.
+    EXPECT_EQ(textwidth("A\x07" "B\x01"), 4 + 3);
     EXPECT_EQ(textprefixwidth("ABA", 2), 7);
     EXPECT_EQ(textprefixwidth("ABA", -1), 11);
     EXPECT_EQ(textprefixwidth("ABA", 3), 11);
