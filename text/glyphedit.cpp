@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int keyup = 38, keydown_ = 40, keyleft = 37, keyright = 39, keyd = 68, keyt = 84, keyq = 81;
+constexpr int arrowup = 38, arrowdown = 40, arrowleft = 37, arrowright = 39, keyd = 68, keyt = 84, keyq = 81;
 constexpr int maxeditside = 100;  // growing stops at 100 pixels, doubling at 50
 
 bool held(int vk) { return (keys[vk] & 0x80) != 0; }
@@ -111,30 +111,24 @@ void editfont() {
             int px = static_cast<int>(std::floor(mousex / z)), py = static_cast<int>(std::floor(mousey / z));
             if (px >= 0 && px < w && py >= 0 && py < h) current = g[2 + py * w + px];
         }
-        // 8. Keys: one size change per press.
-        g = f->glyphs[selected];
-        w = g[0];
-        h = g[1];
-        int pressed = -1;
-        if (held(keyup) && h > 1) {
-            replaceglyph(f, selected, resized(g, w, h - 1));
-            pressed = keyup;
-        } else if (held(keydown_) && h < maxeditside) {
-            replaceglyph(f, selected, resized(g, w, h + 1));
-            pressed = keydown_;
-        } else if (held(keyleft) && w > 1) {
-            replaceglyph(f, selected, resized(g, w - 1, h));
-            pressed = keyleft;
-        } else if (held(keyright) && w < maxeditside) {
-            replaceglyph(f, selected, resized(g, w + 1, h));
-            pressed = keyright;
-        } else if (held(keyd) && w <= maxeditside / 2 && h <= maxeditside / 2) {
-            replaceglyph(f, selected, doubled(g));
-            pressed = keyd;
-        } else if (held(keyt)) {
-            finishfont(f, 0.0f);
+        // 8. Keys: one size change per press (each waits for its key's release).
+        struct sizekey {
+            int vk;
+            int dw, dh;  // size change; 0, 0 means doubling
+        };
+        static const sizekey sizekeys[] = {{arrowup, 0, -1}, {arrowdown, 0, 1}, {arrowleft, -1, 0}, {arrowright, 1, 0}, {keyd, 0, 0}};
+        for (const sizekey& k : sizekeys) {
+            if (!held(k.vk)) continue;
+            g = f->glyphs[selected];
+            int nw = g[0] + k.dw, nh = g[1] + k.dh;
+            bool doubling = k.dw == 0 && k.dh == 0;
+            if (doubling && (g[0] > maxeditside / 2 || g[1] > maxeditside / 2)) continue;
+            if (k.dw != 0 && (nw < 1 || nw > maxeditside)) continue;
+            if (k.dh != 0 && (nh < 1 || nh > maxeditside)) continue;
+            replaceglyph(f, selected, doubling ? doubled(g) : resized(g, nw, nh));
+            if (waitforrelease(k.vk)) done = true;
         }
-        if (pressed >= 0 && waitforrelease(pressed)) done = true;
+        if (held(keyt)) finishfont(f, 0.0f);  // repeats harmlessly while held
         // 9. Mouse pointer.
         float mx = static_cast<float>(mousex), my = static_cast<float>(mousey);
         drawline(mx, my, mx + 2, my, 15);
