@@ -1,7 +1,10 @@
 // Benchmarks of blending and filling: blend-table computation, full-screen fills, glyph blits.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <string>
 #include <filesystem>
 #include <vector>
 
@@ -56,7 +59,8 @@ BENCHMARK(BM_blendtablescompute)->Unit(benchmark::kMillisecond);
 void BM_makeblendtablesnocache(benchmark::State &state) {
   benchsurface surface(1);
   screen.shadpixels = nullptr;  // no progress display
-  auto dir = std::filesystem::temp_directory_path() / "voxda-bench-blendtables";
+  auto dir = std::filesystem::temp_directory_path() /
+             ("voxda-bench-blendtables-" + std::to_string(static_cast<long>(getpid())));
   std::filesystem::create_directories(dir);
   auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(dir);

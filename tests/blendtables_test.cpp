@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display/screen.h"
+#include "rastersurface.h"
 
 namespace {
 
@@ -146,9 +147,7 @@ class BlendtablesCacheFile : public ::testing::Test {
  protected:
   std::filesystem::path dir;
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("voxda-blendcache-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = rastertempdir(std::string("blendcache-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }

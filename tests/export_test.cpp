@@ -67,8 +67,7 @@ class ExportFiles : public ::testing::Test {
  protected:
   std::filesystem::path dir;
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("voxda-export-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir = rastertempdir(std::string("export-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }

@@ -13,6 +13,7 @@
 #include "raster/pixels.h"
 #include "raster/shapes.h"
 #include "raster/sprites.h"
+#include "rastersurface.h"
 
 namespace {
 
@@ -135,8 +136,7 @@ TEST(ModechangeDeathTest, FailuresAreFatalWithTheirContext) {
       {"pfsurfacesetpalette", 1, 1, "changemode,8bit - setting palette"},
       {"pfdisplaycreatepalette", 3, 1, "changemode,8bit - creating palette"},
   };
-  auto dir = std::filesystem::temp_directory_path() / "voxda-modechange-death";
-  std::filesystem::create_directories(dir);
+  auto dir = rasterdeathdir("modechange-death");
   for (auto &c : cases) {
     EXPECT_EXIT(
         {
@@ -157,5 +157,5 @@ TEST(ModechangeDeathTest, FailuresAreFatalWithTheirContext) {
         changemode(160, 120, 1);
       },
       ::testing::ExitedWithCode(1), "Oh sod it: .*NOTLOCKED @ changemode - unlocking back");
-  std::filesystem::remove_all(dir);
+  rasterdeathdirdone(dir);
 }

@@ -10,6 +10,7 @@
 #include "display/screen.h"
 #include "platform/headless/headless.h"
 #include "raster/blendtables.h"
+#include "rastersurface.h"
 
 namespace {
 
@@ -193,8 +194,7 @@ TEST(PaletteFodging, TrueColourKinds) {
 
 TEST(PaletteFodgingDeathTest, UnknownSixteenBitMaskIsFatal) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  auto dir = std::filesystem::temp_directory_path() / "voxda-palette-death";
-  std::filesystem::create_directories(dir);
+  auto dir = rasterdeathdir("palette-death");
   EXPECT_EXIT(
       {
         std::filesystem::current_path(dir);
@@ -203,5 +203,5 @@ TEST(PaletteFodgingDeathTest, UnknownSixteenBitMaskIsFatal) {
         getpalettefodgingarray(2);
       },
       ::testing::ExitedWithCode(1), "Oh sod it: Your graphics card fell off the back of a truck in Novosibirsk");
-  std::filesystem::remove_all(dir);
+  rasterdeathdirdone(dir);
 }

@@ -395,8 +395,7 @@ class SpritesFile : public ::testing::Test {
  protected:
   std::filesystem::path dir;
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("voxda-sprites-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir = rastertempdir(std::string("sprites-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
