@@ -34,7 +34,8 @@ configure_and_build() {  # dir, extra cmake args...
 case "${1:-}" in
   run)
     install_missing "${build_packages[@]}"
-    configure_and_build build -DCMAKE_BUILD_TYPE=Release
+    # The same optimised configuration as the tests, so one build serves both commands.
+    configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     # The demo reads font.dat from (and writes its cache and log to) its working directory.
     mkdir -p build/run
     [ -f assets/font.dat ] && cp assets/font.dat build/run/font.dat
