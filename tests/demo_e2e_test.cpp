@@ -3,15 +3,12 @@
 #include "simulation/beam.h"
 #include "util/dynarray.h"
 #include "util/random.h"
+#include "tests/testbmp.h"
+#include "tests/testfiles.h"
+#include "tests/testprocess.h"
+#include "tests/testxserver.h"
 
 #include <gtest/gtest.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
 
 #include <algorithm>
 #include <cmath>
@@ -28,108 +25,6 @@ namespace fs = std::filesystem;
 
 constexpr int screenw = 320, screenh = 240;
 
-// An 8-bit BMP as read back: palette indices top row first, and the palette as 0xRRGGBB.
-struct bmpimage {
-    int width = 0, height = 0;
-    std::vector<uint8_t> index;
-    std::vector<uint32_t> palette;
-    int at(int x, int y) const { return index[static_cast<size_t>(y) * width + x]; }
-};
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-
-// A small reader for uncompressed 8-bit BMP files, bottom-up or top-down.
-bool readbmp8(const fs::path& path, bmpimage& out) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (b.size() < 54 || b[0] != 'B' || b[1] != 'M') return false;
-    const uint32_t dataoffset = le32(b, 10), headersize = le32(b, 14);
-    const int32_t width = static_cast<int32_t>(le32(b, 18)), height = static_cast<int32_t>(le32(b, 22));
-    const int bits = b[28] | b[29] << 8;
-    if (bits != 8 || le32(b, 30) != 0 || width <= 0 || height == 0) return false;
-    uint32_t colours = le32(b, 46);
-    if (colours == 0) colours = 256;
-    const size_t paletteat = 14 + headersize;
-    const int rows = std::abs(height);
-    const size_t stride = (static_cast<size_t>(width) + 3) / 4 * 4;
-    if (paletteat + colours * 4 > b.size() || dataoffset + stride * rows > b.size()) return false;
-    out.width = width;
-    out.height = rows;
-    out.palette.assign(256, 0);
-    for (uint32_t i = 0; i < colours && i < 256; ++i)
-        out.palette[i] = b[paletteat + 4 * i + 2] << 16 | b[paletteat + 4 * i + 1] << 8 | b[paletteat + 4 * i];
-    out.index.resize(static_cast<size_t>(width) * rows);
-    for (int y = 0; y < rows; ++y) {
-        const int filerow = height > 0 ? rows - 1 - y : y;
-        for (int x = 0; x < width; ++x) out.index[static_cast<size_t>(y) * width + x] = b[dataoffset + filerow * stride + x];
-    }
-    return true;
-}
-
-// An X server for the window test: the one in DISPLAY, or an Xvfb started (and stopped) here.
-class xserver {
-public:
-    xserver() {
-        const char* d = std::getenv("DISPLAY");
-        if (d && *d) {
-            ready = true;
-            return;
-        }
-        if (access("/usr/bin/Xvfb", X_OK) != 0) {
-            why = "no DISPLAY and no /usr/bin/Xvfb (./voxda.sh test installs xvfb)";
-            return;
-        }
-        for (int n = 300 + getpid() % 50; n < 420 && !ready; n += 7) {
-            const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-            if (fs::exists(socket) || fs::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-            const std::string display = ":" + std::to_string(n);
-            pid = fork();
-            if (pid == 0) {
-                execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                      static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            for (int i = 0; i < 100 && !ready; ++i) {  // up to 10 s for the socket
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-                int status;
-                if (waitpid(pid, &status, WNOHANG) == pid) {
-                    pid = -1;
-                    break;
-                }
-                ready = fs::exists(socket);
-            }
-            if (ready) {
-                setenv("DISPLAY", display.c_str(), 1);
-                started = true;
-            } else {
-                stop();
-            }
-        }
-        if (!ready) why = "Xvfb could not be started";
-    }
-    ~xserver() {
-        if (started) unsetenv("DISPLAY");
-        stop();
-    }
-    xserver(const xserver&) = delete;
-    xserver& operator=(const xserver&) = delete;
-    bool ready = false;
-    std::string why;
-
-private:
-    void stop() {
-        if (pid > 0) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
-        pid = -1;
-    }
-    pid_t pid = -1;
-    bool started = false;
-};
-
 struct runresult {
     int status = -1;
     fs::path dir;
@@ -141,18 +36,15 @@ struct runresult {
 runresult rundemo(const std::string& name, const std::string& keys, const char* display = "headless",
                   const fs::path& cache = {}) {
     runresult r;
-    r.dir = fs::temp_directory_path() / ("voxda_e2e_" + name + "_" + std::to_string(getpid()));
-    fs::remove_all(r.dir);
-    fs::create_directories(r.dir);
+    r.dir = freshtestdir("e2e_" + name);
     fs::copy_file(fs::path(VOXDA_SOURCE_DIR) / "assets" / "font.dat", r.dir / "font.dat");
     if (!cache.empty()) fs::copy_file(cache, r.dir / "crarray.cgf");
-    const std::string binary = std::string(VOXDA_BINARY_DIR) + "/voxda";
+    const std::string binary = builtprogram("voxda");
     const std::string command = "cd '" + r.dir.string() +
                                 "' && VOXDA_DISPLAY=" + display + " VOXDA_SCREEN=" + std::to_string(screenw) + "x" +
                                 std::to_string(screenh) + " VOXDA_KEYS='" + keys + "' VOXDA_CAPTURE='" +
                                 (r.dir / "frames").string() + ":1-100' '" + binary + "' > output.txt 2>&1";
-    const int raw = std::system(command.c_str());
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.status = runcommand(command);
     return r;
 }
 
@@ -336,7 +228,7 @@ TEST(DemoEndToEnd, RealWindowShowsTheSamePicture) {
 #ifndef VOXDA_HAVE_SDL
     GTEST_SKIP() << "built without SDL2";
 #else
-    xserver x;
+    testxserver x(300, 420);
     if (!x.ready) GTEST_SKIP() << x.why;
     const runresult cached = rundemo("windowcache", "Q@1");
     const runresult r = rundemo("window", "Q@3", "sdl", cached.dir / "crarray.cgf");

@@ -5,6 +5,7 @@
 #include "display/window.h"
 #include "platform/headless/headless.h"
 #include "raster/pixels.h"
+#include "tests/testfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -26,11 +27,7 @@ protected:
     void SetUp() override {
         olddir = std::filesystem::current_path();
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        tempdir = std::filesystem::temp_directory_path() /
-                  ("voxda_display_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" +
-                   std::to_string(getpid()));
-        std::filesystem::remove_all(tempdir);
-        std::filesystem::create_directories(tempdir);
+        tempdir = freshtestdir("display_" + std::string(info->test_suite_name()) + "_" + info->name());
         std::filesystem::current_path(tempdir);
         reset();
     }

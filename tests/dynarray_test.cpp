@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "tests/sim_tempdir.h"
+#include "tests/testfiles.h"
 
 namespace {
 
@@ -240,7 +240,7 @@ TEST(DynarrayMirror, CloneHasItsOwnStorageAndNoMirror) {
 }
 
 TEST(DynarrayFile, FullLayoutBytesAndRoundTrip) {
-    tempdir dir;
+    testtempdir dir;
     dynarray a = recordarray(3);
     a.mincapacity = 2;
     std::string path = dir.file("full.bin");
@@ -270,7 +270,7 @@ TEST(DynarrayFile, FullLayoutBytesAndRoundTrip) {
 }
 
 TEST(DynarrayFile, CompactLayoutBytesAndRoundTrip) {
-    tempdir dir;
+    testtempdir dir;
     dynarray a = recordarray(3);
     std::string path = dir.file("compact.bin");
     ASSERT_TRUE(dynarraysavecompact(&a, path.c_str()));
@@ -294,7 +294,7 @@ TEST(DynarrayFile, CompactLayoutBytesAndRoundTrip) {
 }
 
 TEST(DynarrayFile, ShortDamagedAndMissingFilesAreReported) {
-    tempdir dir;
+    testtempdir dir;
     std::vector<unsigned char> full = {3, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42,
                                        1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     struct {
@@ -337,7 +337,7 @@ TEST(DynarrayFile, ShortDamagedAndMissingFilesAreReported) {
 }
 
 TEST(DynarrayFile, OddGrowthInAFileStillKeepsRoomForEveryElement) {
-    tempdir dir;
+    testtempdir dir;
     // growth 1000.0f (0x447A0000) would give a fill target above one.
     std::vector<unsigned char> bytes = {2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0x00, 0x00, 0x7A, 0x44,
                                         1, 0, 0, 0, 2, 0, 0, 0};
@@ -358,7 +358,7 @@ TEST(DynarrayFile, OddGrowthInAFileStillKeepsRoomForEveryElement) {
 }
 
 TEST(DynarrayFile, FailedSaveLeavesNothingAndKeepsTheOldFile) {
-    tempdir dir;
+    testtempdir dir;
     dynarray a = intarray({1, 2});
     EXPECT_FALSE(dynarraysavecompact(&a, dir.file("no-such-dir/out.bin").c_str()));
     EXPECT_FALSE(dynarraysave(&a, dir.file("no-such-dir/out.bin").c_str()));

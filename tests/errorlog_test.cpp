@@ -20,6 +20,7 @@
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "platform/resultcodes.h"
+#include "tests/testfiles.h"
 
 namespace {
 
@@ -28,9 +29,8 @@ class ErrorlogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     old = std::filesystem::current_path();
-    char pattern[] = "/tmp/voxda-errorlog-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    ASSERT_FALSE(tmp.path.empty());
+    dir = tmp.path;
     std::filesystem::current_path(dir);
     const char* lc = std::getenv("LC_ALL");
     hadlc = lc != nullptr;
@@ -40,7 +40,6 @@ class ErrorlogTest : public ::testing::Test {
   }
   void TearDown() override {
     std::filesystem::current_path(old);
-    std::filesystem::remove_all(dir);
     if (hadlc) setenv("LC_ALL", oldlc.c_str(), 1);
     else unsetenv("LC_ALL");
   }
@@ -50,6 +49,7 @@ class ErrorlogTest : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
+  testtempdir tmp{"voxda-errorlog"};
   std::filesystem::path old, dir;
   bool hadlc = false;
   std::string oldlc;

@@ -14,51 +14,11 @@
 #include "display/screen.h"
 #include "platform/headless/headless.h"
 #include "rastersurface.h"
+#include "tests/testbmp.h"
+#include "tests/testfiles.h"
+#include "tests/testpython.h"
 
 namespace {
-
-std::vector<unsigned char> readfile(const std::filesystem::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
-unsigned u32(const std::vector<unsigned char> &b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<unsigned>(b[at + 3]) << 24;
-}
-unsigned u16(const std::vector<unsigned char> &b, size_t at) { return b[at] | b[at + 1] << 8; }
-
-// The Python interpreter with the imaging library, or "" when there is none.
-std::string pilpython() {
-  for (const char *candidate : {"/usr/bin/python3", "python3"}) {
-    std::string command = std::string(candidate) + " -c 'import PIL.Image' 2>/dev/null";
-    if (std::system(command.c_str()) == 0) return candidate;
-  }
-  return "";
-}
-
-// Size and RGB pixels of an image file as read by the imaging library: "w h mode" then one
-// 0xRRGGBB value per pixel, top row first.
-bool pilread(const std::string &python, const std::string &path, int &w, int &h, std::string &mode,
-             std::vector<unsigned> &rgb) {
-  std::string command = python +
-                        " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-                        "print(im.size[0], im.size[1], im.mode); "
-                        "print(\" \".join(str(r << 16 | g << 8 | b) for r, g, b in im.convert(\"RGB\").getdata()))' '" +
-                        path + "'";
-  std::FILE *p = popen(command.c_str(), "r");
-  if (!p) return false;
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-  if (pclose(p) != 0) return false;
-  std::istringstream in(out);
-  in >> w >> h >> mode;
-  rgb.clear();
-  unsigned v;
-  while (in >> v) rgb.push_back(v);
-  return true;
-}
 
 // Default palette bytes (as loaded by the display set-up), for 8-bit fixtures.
 void loaddefaultpalette() { makedefaultpalette(screen.palette); }
@@ -99,19 +59,19 @@ TEST(ExportHeader, SizesAndPadding) {
     EXPECT_EQ(bmpheader(h.data(), c.w, c.h, c.bits), static_cast<int>(c.offset));
     EXPECT_EQ(h[0], 'B');
     EXPECT_EQ(h[1], 'M');
-    EXPECT_EQ(u32(h, 2), c.filesize);
-    EXPECT_EQ(u32(h, 10), c.offset);
-    EXPECT_EQ(u32(h, 14), 40u);
-    EXPECT_EQ(u32(h, 18), static_cast<unsigned>(c.w));
-    EXPECT_EQ(u32(h, 22), static_cast<unsigned>(c.h));
-    EXPECT_EQ(u16(h, 26), 1u);
-    EXPECT_EQ(u16(h, 28), static_cast<unsigned>(c.bits));
-    EXPECT_EQ(u32(h, 30), 0u);
-    EXPECT_EQ(u32(h, 34), c.datasize);
-    EXPECT_EQ(u32(h, 38), c.resolution);
-    EXPECT_EQ(u32(h, 42), c.resolution);
-    EXPECT_EQ(u32(h, 46), 0u);
-    EXPECT_EQ(u32(h, 50), 0u);
+    EXPECT_EQ(le32(h, 2), c.filesize);
+    EXPECT_EQ(le32(h, 10), c.offset);
+    EXPECT_EQ(le32(h, 14), 40u);
+    EXPECT_EQ(le32(h, 18), static_cast<unsigned>(c.w));
+    EXPECT_EQ(le32(h, 22), static_cast<unsigned>(c.h));
+    EXPECT_EQ(le16(h, 26), 1u);
+    EXPECT_EQ(le16(h, 28), static_cast<unsigned>(c.bits));
+    EXPECT_EQ(le32(h, 30), 0u);
+    EXPECT_EQ(le32(h, 34), c.datasize);
+    EXPECT_EQ(le32(h, 38), c.resolution);
+    EXPECT_EQ(le32(h, 42), c.resolution);
+    EXPECT_EQ(le32(h, 46), 0u);
+    EXPECT_EQ(le32(h, 50), 0u);
   }
   char name[20];
   screenshotname(1234567, name);
@@ -125,10 +85,10 @@ TEST_F(ExportFiles, EightBitFileBytesAndIndependentReader) {
   loaddefaultpalette();
   drawf(s, 12, 10, 1);
   ASSERT_EQ(savebmp(0, 0, 3, 2, path("small.bmp").c_str()), 1);
-  std::vector<unsigned char> f = readfile(path("small.bmp"));
+  std::vector<unsigned char> f = readbytes(path("small.bmp"));
   ASSERT_EQ(f.size(), 1086u);
-  EXPECT_EQ(u32(f, 2), 1086u);
-  EXPECT_EQ(u32(f, 34), 8u);
+  EXPECT_EQ(le32(f, 2), 1086u);
+  EXPECT_EQ(le32(f, 34), 8u);
   // Colour table: blue, green, red, 0 of palette entries 12 and 10.
   EXPECT_EQ(std::vector<unsigned char>(f.begin() + 54 + 48, f.begin() + 54 + 52), (std::vector<unsigned char>{0, 0, 255, 0}));
   EXPECT_EQ(std::vector<unsigned char>(f.begin() + 54 + 40, f.begin() + 54 + 44), (std::vector<unsigned char>{0, 255, 0, 0}));
@@ -141,7 +101,7 @@ TEST_F(ExportFiles, EightBitFileBytesAndIndependentReader) {
   int w = 0, h = 0;
   std::string mode;
   std::vector<unsigned> rgb;
-  ASSERT_TRUE(pilread(python, path("f.bmp"), w, h, mode, rgb));
+  ASSERT_TRUE(pilreadrgb(path("f.bmp"), w, h, mode, rgb));
   EXPECT_EQ(w, 6);
   EXPECT_EQ(h, 5);
   EXPECT_EQ(mode, "P");
@@ -159,11 +119,11 @@ TEST_F(ExportFiles, TrueColourFilesReadBackInBothDepths) {
     rastersurface s(8, 6, bpp);
     drawf(s, 0x123456, 0xFEDCBA, 0x010203);
     ASSERT_EQ(savebmp(0, 0, 3, 2, path("small.bmp").c_str()), 1);
-    std::vector<unsigned char> f = readfile(path("small.bmp"));
+    std::vector<unsigned char> f = readbytes(path("small.bmp"));
     ASSERT_EQ(f.size(), 78u);
-    EXPECT_EQ(u32(f, 2), 78u);
-    EXPECT_EQ(u32(f, 34), 24u);
-    EXPECT_EQ(u16(f, 28), 24u);
+    EXPECT_EQ(le32(f, 2), 78u);
+    EXPECT_EQ(le32(f, 34), 24u);
+    EXPECT_EQ(le16(f, 28), 24u);
     // Row 1 (A, ground, ground) first, as blue, green, red, then 3 zero bytes.
     EXPECT_EQ(std::vector<unsigned char>(f.begin() + 54, f.begin() + 66),
               (std::vector<unsigned char>{0x56, 0x34, 0x12, 3, 2, 1, 3, 2, 1, 0, 0, 0}));
@@ -173,7 +133,7 @@ TEST_F(ExportFiles, TrueColourFilesReadBackInBothDepths) {
     int w = 0, h = 0;
     std::string mode;
     std::vector<unsigned> rgb;
-    ASSERT_TRUE(pilread(python, path("f.bmp"), w, h, mode, rgb));
+    ASSERT_TRUE(pilreadrgb(path("f.bmp"), w, h, mode, rgb));
     EXPECT_EQ(w, 6);
     EXPECT_EQ(h, 5);
     EXPECT_EQ(mode, "RGB");
@@ -188,7 +148,7 @@ TEST_F(ExportFiles, TrueColourFilesReadBackInBothDepths) {
 TEST_F(ExportFiles, OutsideTheWindowReadsAsFF) {
   rastersurface s(4, 3, 3, 4, 0x102030);
   ASSERT_EQ(savebmp(2, 2, 3, 2, path("edge.bmp").c_str()), 1);
-  std::vector<unsigned char> f = readfile(path("edge.bmp"));
+  std::vector<unsigned char> f = readbytes(path("edge.bmp"));
   ASSERT_EQ(f.size(), 78u);
   // Bottom row (y = 3) lies below the display: white; top row (y = 2): two pixels, then white.
   std::vector<unsigned char> expected = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0,
@@ -208,7 +168,7 @@ TEST_F(ExportFiles, RefusedRectanglesAndFailedOpensWriteNothing) {
   std::ofstream(path("keep.bmp")) << "old";
   std::filesystem::create_directory(path("keep.bmp.tmp"));  // the temporary name cannot be created
   EXPECT_EQ(savebmp(0, 0, 2, 2, path("keep.bmp").c_str()), 0);
-  EXPECT_EQ(readfile(path("keep.bmp")).size(), 3u);
+  EXPECT_EQ(readbytes(path("keep.bmp")).size(), 3u);
 }
 
 TEST_F(ExportFiles, JascPaletteText) {
@@ -256,7 +216,7 @@ TEST_F(ExportFiles, ScreenshotOfTheHeadlessDisplayMatchesTheScreen) {
     int w = 0, h = 0;
     std::string mode;
     std::vector<unsigned> rgb;
-    ASSERT_TRUE(pilread(python, (dir / name).string(), w, h, mode, rgb));
+    ASSERT_TRUE(pilreadrgb((dir / name).string(), w, h, mode, rgb));
     ASSERT_EQ(w, 160);
     ASSERT_EQ(h, 120);
     // Every pixel matches the screen, except the bottom row where the bar now shows.

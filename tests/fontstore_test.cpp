@@ -21,7 +21,7 @@ std::vector<uint8_t> glyphbytesof(const font* f, int code) {
 
 TEST_F(FontstoreTest, FileEdgeCases) {
     opendisplay(1);
-    std::filesystem::path dir = tempdir("fontstore_edges");
+    std::filesystem::path dir = freshtestdir("fontstore_edges");
     const record a{2, 1, {7, 255}}, empty{0, 3, {}}, b{1, 2, {15, 16}};
     std::vector<uint8_t> three = filebytes({a, empty, b});
     std::vector<uint8_t> shortlast = filebytes({a, b});
@@ -50,7 +50,7 @@ TEST_F(FontstoreTest, FileEdgeCases) {
     for (const filecase& c : cases) {
         clearstore();
         std::filesystem::path path = dir / (std::string(c.name) + ".dat");
-        if (!c.missing) writefile(path, c.bytes);
+        if (!c.missing) writebytes(path, c.bytes);
         EXPECT_EQ(loadfont(path.c_str(), "normal"), c.result) << c.name;
         ASSERT_EQ(fontcount(), 1) << c.name;
         font* f = fonttable[0];
@@ -86,7 +86,7 @@ TEST_F(FontstoreTest, SameNameTwiceAndPlaceholderReplacesBoth) {
 
 TEST_F(FontstoreTest, TrueColourConversionAndSavingBack) {
     opendisplay(4);
-    std::filesystem::path dir = tempdir("fontstore_truecolour");
+    std::filesystem::path dir = freshtestdir("fontstore_truecolour");
     // Index 200 is cube cell k = 160: red 0.8, green 0.4, blue 0.8.
     std::vector<uint8_t> bytes = filebytes({record{5, 1, {15, 1, 8, 255, 200}}, record{1, 1, {12}}});
     makefont(bytes.data(), static_cast<int>(bytes.size()), "tc");
@@ -97,7 +97,7 @@ TEST_F(FontstoreTest, TrueColourConversionAndSavingBack) {
     EXPECT_EQ(glyphbytesof(f, 2), (std::vector<uint8_t>{1, 1, 0x00, 0x00, 0x80}));  // placeholder
 
     ASSERT_EQ(savefont((dir / "tc.dat").c_str(), "TC"), 1);
-    std::vector<uint8_t> saved = readfile(dir / "tc.dat");
+    std::vector<uint8_t> saved = readbytes(dir / "tc.dat");
     // Cube index 40 + b0/43 + 6 (b1/43) + 36 (b2/43); white is written as the basic white 15
     // because cube index 255 would read back as transparent.
     auto cube = [](int b0, int b1, int b2) { return static_cast<uint8_t>(40 + b0 / 43 + 6 * (b1 / 43) + 36 * (b2 / 43)); };
@@ -115,11 +115,11 @@ TEST_F(FontstoreTest, TrueColourConversionAndSavingBack) {
 
 TEST_F(FontstoreTest, EightBitSaveRoundTrip) {
     opendisplay(1);
-    std::filesystem::path dir = tempdir("fontstore_roundtrip");
+    std::filesystem::path dir = freshtestdir("fontstore_roundtrip");
     std::vector<uint8_t> bytes = filebytes(fontrecords(record{2, 3, {15, 16, 255, 0, 39, 7}}, {{67, solid(4, 3, 20)}}));
     makefont(bytes.data(), static_cast<int>(bytes.size()), "normal");
     ASSERT_EQ(savefont((dir / "out.dat").c_str(), "normal"), 1);
-    EXPECT_EQ(readfile(dir / "out.dat"), bytes);
+    EXPECT_EQ(readbytes(dir / "out.dat"), bytes);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.dat.tmp"));
     std::filesystem::remove_all(dir);
 }

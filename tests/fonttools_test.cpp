@@ -8,39 +8,23 @@
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "tests/testbmp.h"
+#include "tests/testfiles.h"
+#include "tests/testprocess.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path freshdir(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("voxda_fonttools_" + name + "_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
-
-std::vector<uint8_t> readbytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
 // Runs a command in dir; returns its exit status and leaves its output in dir/output.txt.
 int runin(const fs::path& dir, const std::string& command) {
-    int raw = std::system(("cd '" + dir.string() + "' && " + command + " > output.txt 2>&1").c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    return runcommand("cd '" + dir.string() + "' && " + command + " > output.txt 2>&1");
 }
 
 }  // namespace
 
 TEST(FonttoolsTest, SpecimenWritesAPictureWithText) {
-    fs::path dir = freshdir("specimen");
+    fs::path dir = freshtestdir("fonttools_specimen");
     fs::copy_file(fs::path(VOXDA_SOURCE_DIR) / "assets" / "font.dat", dir / "font.dat");
     ASSERT_EQ(runin(dir, "'" + std::string(VOXDA_BINARY_DIR) + "/fontspecimen' out.bmp"), 0);
     std::ifstream output(dir / "output.txt");
@@ -66,7 +50,7 @@ TEST(FonttoolsTest, SpecimenWritesAPictureWithText) {
 }
 
 TEST(FonttoolsTest, EditSessionSavesAndKeepsABackup) {
-    fs::path dir = freshdir("edit");
+    fs::path dir = freshtestdir("fonttools_edit");
     // A font whose glyph 0 is 2 × 1: pixels 15 and 7.
     const std::vector<uint8_t> original{2, 1, 15, 7, 1, 1, 9};
     {

@@ -32,7 +32,7 @@ class GlypheditTest : public ::testing::Test {
 protected:
     void SetUp() override {
         olddir = std::filesystem::current_path();
-        dir = tempdir("glyphedit");
+        dir = freshtestdir("glyphedit");
         std::filesystem::current_path(dir);
         ASSERT_EQ(pfheadlessstart(), 1);
         pfheadlesssetdesktop(640, 480);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "platform/script.h"
+#include "tests/testfiles.h"
+#include "tests/testpython.h"
 
 namespace {
 
@@ -30,14 +33,13 @@ class PlatformScriptTest : public ::testing::Test {
  protected:
   void TearDown() override {
     for (const char* name : {"VOXDA_KEYS", "VOXDA_SCREEN", "VOXDA_CAPTURE", "VOXDA_DISPLAY"}) unsetenv(name);
-    if (!dir.empty()) std::filesystem::remove_all(dir);
   }
   std::filesystem::path tempdir() {
-    char pattern[] = "/tmp/voxda-script-XXXXXX";
-    EXPECT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    tmp.emplace("voxda-script");
+    dir = tmp->path;
     return dir;
   }
+  std::optional<testtempdir> tmp;
   std::filesystem::path dir;
 };
 
@@ -63,13 +65,6 @@ std::vector<std::string> runpumps(int pumps, const std::vector<int>& watched) {
     while (pfpeekmessage(&m, nullptr, 0, 0, PF_PM_REMOVE)) pfdispatchmessage(&m);
   }
   return rows;
-}
-
-std::string slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 }  // namespace
@@ -201,7 +196,7 @@ TEST_F(PlatformScriptTest, RunPassesTheCommandLineAndTheScreenSetting) {
 
 // Captured frames are read back by an independent BMP reader (Python's PIL).
 TEST_F(PlatformScriptTest, CapturedFramesShowWhatTheScreenShowed) {
-  if (std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") != 0) GTEST_SKIP() << "/usr/bin/python3 with PIL is not installed (./voxda.sh test installs python3-pil)";
+  if (pilpython().empty()) GTEST_SKIP() << "/usr/bin/python3 with PIL is not installed (./voxda.sh test installs python3-pil)";
   std::filesystem::path d = tempdir() / "shots";
   setenv("VOXDA_CAPTURE", (d.string() + ":2,4-5").c_str(), 1);
   ASSERT_EQ(pfstartup("headless"), 1);
@@ -258,7 +253,7 @@ TEST_F(PlatformScriptTest, CapturedFramesShowWhatTheScreenShowed) {
     char name[32];
     std::snprintf(name, sizeof name, "frame%06d.bmp", frame);
     std::string out = (dir / "pixels.txt").string();
-    std::string command = "/usr/bin/python3 -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+    std::string command = pilpython() + " -c \"import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
                           "print(im.mode, im.size[0], im.size[1]); rgb = im.convert('RGB'); "
                           "print(' '.join('%02x%02x%02x' % rgb.getpixel((x, y)) for y in range(im.size[1]) "
                           "for x in range(im.size[0])))\" " +
@@ -269,6 +264,6 @@ TEST_F(PlatformScriptTest, CapturedFramesShowWhatTheScreenShowed) {
     std::snprintf(ink, sizeof ink, "ff%02x00", 10 * frame);
     for (int y = 0; y < 5; ++y)
       for (int x = 0; x < 6; ++x) expected += std::string(x || y ? " " : "") + (letter[y][x] == '#' ? ink : "0000ff");
-    EXPECT_EQ(slurp(out), expected + "\n") << name;
+    EXPECT_EQ(readtext(out), expected + "\n") << name;
   }
 }

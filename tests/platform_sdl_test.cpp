@@ -1,91 +1,21 @@
 // platform_sdl_test.cpp - a real SDL window on an X server (Xvfb started here when none is set)
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "platform/resultcodes.h"
-
-namespace {
-
-// An X server for the test: the one in DISPLAY, or an Xvfb started (and stopped) here.
-class xserver {
- public:
-  xserver() {
-    const char* d = std::getenv("DISPLAY");
-    if (d && *d) {
-      ready = true;
-      return;
-    }
-    if (access("/usr/bin/Xvfb", X_OK) != 0) {
-      why = "no DISPLAY and no /usr/bin/Xvfb (./voxda.sh test installs xvfb)";
-      return;
-    }
-    for (int n = 90 + getpid() % 50; n < 200 && !ready; n += 7) {
-      std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
-      if (std::filesystem::exists(socket) || std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) continue;
-      std::string display = ":" + std::to_string(n);
-      pid = fork();
-      if (pid == 0) {
-        execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-              static_cast<char*>(nullptr));
-        _exit(127);
-      }
-      // Wait up to 10 s for the server's socket.
-      for (int i = 0; i < 100 && !ready; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        int status;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-          pid = -1;
-          break;
-        }
-        ready = std::filesystem::exists(socket);
-      }
-      if (ready) {
-        setenv("DISPLAY", display.c_str(), 1);
-        started = true;
-      } else if (pid > 0) {
-        stop();
-      }
-    }
-    if (!ready) why = "Xvfb could not be started";
-  }
-  ~xserver() {
-    if (started) unsetenv("DISPLAY");
-    stop();
-  }
-  void stop() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-    pid = -1;
-  }
-  bool ready = false;
-  std::string why;
-
- private:
-  pid_t pid = -1;
-  bool started = false;
-};
-
-}  // namespace
+#include "tests/testxserver.h"
 
 TEST(PlatformSdl, WindowShowsFramesScaledAndThroughThePalette) {
 #if !VOXDA_HAVE_SDL
   GTEST_SKIP() << "built without SDL2 (install libsdl2-dev)";
 #else
-  xserver x;
+  testxserver x(90, 200);
   if (!x.ready) GTEST_SKIP() << "no X server: " << x.why;
   setenv("VOXDA_SCREEN", "320x200", 1);
   int started = pfstartup("sdl");

@@ -10,7 +10,7 @@
 #include <limits>
 #include <set>
 
-#include "tests/sim_tempdir.h"
+#include "tests/testfiles.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ TEST(RandomSource, IntsCoverZeroToNMinusOne) {
 }
 
 TEST(HelpersFile, ReadWholeFile) {
-    tempdir dir;
+    testtempdir dir;
     std::string empty = dir.file("empty"), five = dir.file("five");
     std::ofstream(empty, std::ios::binary).close();
     std::ofstream(five, std::ios::binary).write("a\0b\xffz", 5);

@@ -12,6 +12,7 @@
 #include "display/screen.h"
 #include "raster/pixels.h"
 #include "raster/sprites.h"
+#include "tests/testfiles.h"
 
 // Every byte that is not a colour byte of a pixel (the guard bands before and after, the row
 // padding and the fourth byte of 32-bit pixels) holds the sentinel, so a write outside the
@@ -107,8 +108,7 @@ inline int testcolour(int bpp, int index8, int rgb) { return bpp == 1 ? index8 :
 // A temporary directory path of this process for a test, so that test runs of several builds at
 // once never share files.
 inline std::filesystem::path rastertempdir(const std::string &name) {
-  return std::filesystem::temp_directory_path() /
-         ("voxda-raster-" + name + "-" + std::to_string(static_cast<long>(getpid())));
+  return testdirpath("raster-" + name);
 }
 
 // The working directory of a death test: made by the test process and inherited by the child

@@ -21,6 +21,7 @@
 #include "raster/sprites.h"
 #include "text/fontstore.h"
 #include "text/glyphgen.h"
+#include "tests/testfiles.h"
 
 namespace textfixture {
 
@@ -56,25 +57,6 @@ inline void clearstore() {
     while (fontcount() > 0) deletefont(fonttable[fontcount() - 1]);
     selectfont(nullptr);
     generationcursor = 0;
-}
-
-// A fresh temporary directory for files a test writes.
-inline std::filesystem::path tempdir(const std::string& name) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                ("voxda_" + name + "_" + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
-inline void writefile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> readfile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 // A display of w × h pixels at the given depth in a plain buffer, with the standard

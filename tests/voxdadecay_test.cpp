@@ -1,9 +1,6 @@
 // Tests of the voxda-decay example program, run as a separate process.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,48 +11,15 @@
 
 #include "particles/species.h"
 #include "particles/trackedparticle.h"
+#include "tests/testfiles.h"
+#include "tests/testprocess.h"
 #include "util/vectors.h"
 
 namespace {
 
-// A fresh directory for one test, removed with everything in it afterwards.
-struct decaytooldir {
-  std::filesystem::path path;
-  decaytooldir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "voxda-decay-test-XXXXXX").string();
-    path = mkdtemp(pattern.data());
-  }
-  ~decaytooldir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  std::string file(const char* name) const { return (path / name).string(); }
-};
-
-std::string readtext(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-struct runresult {
-  int status;
-  std::string out, err;
-};
-
-// Runs voxda-decay with the arguments (single-quoted for the shell).
-runresult rundecay(const decaytooldir& dir, const std::vector<std::string>& args) {
-  std::string command = std::string("'") + VOXDA_BINARY_DIR + "/voxda-decay'";
-  for (const std::string& a : args) command += " '" + a + "'";
-  std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-  command += " >'" + out + "' 2>'" + err + "'";
-  int raw = std::system(command.c_str());
-  runresult r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = readtext(out);
-  r.err = readtext(err);
-  return r;
+// Runs voxda-decay with the arguments and collects its output.
+processresult rundecay(const testtempdir& dir, const std::vector<std::string>& args) {
+  return runbuilt("voxda-decay", args, dir.path);
 }
 
 std::string format6(double v) {
@@ -65,9 +29,9 @@ std::string format6(double v) {
 }
 
 TEST(VoxdaDecayTool, DecaysMatchTheLibraryAndTheSavedFile) {
-  decaytooldir dir;
+  testtempdir dir;
   std::string saved = dir.file("pions.dat");
-  runresult r = rundecay(dir, {"-n", "4", "--seed=7", "-e", "200MeV", "-o", saved});
+  processresult r = rundecay(dir, {"-n", "4", "--seed=7", "-e", "200MeV", "-o", saved});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
 
@@ -128,22 +92,22 @@ TEST(VoxdaDecayTool, DecaysMatchTheLibraryAndTheSavedFile) {
   std::fclose(f);
 
   // The listing of the saved file.
-  runresult listing = rundecay(dir, {"-r", saved});
+  processresult listing = rundecay(dir, {"-r", saved});
   ASSERT_EQ(listing.status, 0) << listing.err;
   EXPECT_NE(listing.out.find(": 5 records"), std::string::npos) << listing.out;
   EXPECT_NE(listing.out.find("Decayed"), std::string::npos) << listing.out;
 }
 
 TEST(VoxdaDecayTool, HelpShowsTheUsage) {
-  decaytooldir dir;
-  runresult r = rundecay(dir, {"--help"});
+  testtempdir dir;
+  processresult r = rundecay(dir, {"--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("usage: voxda-decay", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("--energy"), std::string::npos);
 }
 
 TEST(VoxdaDecayTool, BadInputIsRefusedWithStatusTwo) {
-  decaytooldir dir;
+  testtempdir dir;
   // A saved file cut short in its second record.
   trackedparticle p = newparticle(1, 1);
   std::string cut = dir.file("cut.dat");
@@ -175,7 +139,7 @@ TEST(VoxdaDecayTool, BadInputIsRefusedWithStatusTwo) {
       {{"-r", cut}, "record 2 is cut short"},
   };
   for (const badcase& c : cases) {
-    runresult r = rundecay(dir, c.args);
+    processresult r = rundecay(dir, c.args);
     EXPECT_EQ(r.status, 2) << c.message;
     EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("usage: voxda-decay"), std::string::npos) << r.err;
@@ -184,9 +148,9 @@ TEST(VoxdaDecayTool, BadInputIsRefusedWithStatusTwo) {
 }
 
 TEST(VoxdaDecayTool, UnwritableOutputLeavesNoFile) {
-  decaytooldir dir;
+  testtempdir dir;
   std::string target = dir.file("missing/pions.dat");
-  runresult r = rundecay(dir, {"-n", "2", "-o", target});
+  processresult r = rundecay(dir, {"-n", "2", "-o", target});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
   EXPECT_FALSE(std::filesystem::exists(target));

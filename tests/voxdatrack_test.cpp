@@ -11,36 +11,17 @@
 #include <string>
 #include <vector>
 
-#include <sys/wait.h>
-
 #include "particles/decays.h"
 #include "simulation/beam.h"
-#include "tests/sim_tempdir.h"
+#include "tests/testfiles.h"
+#include "tests/testprocess.h"
 #include "util/dynarray.h"
 
 namespace {
 
-struct runresult {
-    int status;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Runs voxda-track with the arguments (each quoted) and collects its output.
-runresult track(const tempdir& dir, const std::vector<std::string>& args) {
-    std::string command = std::string("'") + VOXDA_BINARY_DIR + "/voxda-track'";
-    for (const std::string& a : args) command += " '" + a + "'";
-    std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-    command += " >'" + out + "' 2>'" + err + "'";
-    int raw = std::system(command.c_str());
-    runresult r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
-    std::filesystem::remove(out);
-    std::filesystem::remove(err);
-    return r;
+// Runs voxda-track with the arguments and collects its output.
+processresult track(const testtempdir& dir, const std::vector<std::string>& args) {
+    return runbuilt("voxda-track", args, dir.path);
 }
 
 struct csvrow {
@@ -68,7 +49,7 @@ std::vector<csvrow> parsecsv(const std::string& text, std::string* header) {
     return rows;
 }
 
-std::string savebeam(const tempdir& dir, const char* name, const std::vector<particle>& particles) {
+std::string savebeam(const testtempdir& dir, const char* name, const std::vector<particle>& particles) {
     dynarray beam;
     dynarrayinit(&beam, sizeof(particle));
     for (const particle& p : particles) dynarrayappend(&beam, &p);
@@ -86,8 +67,8 @@ void writebytes(const std::string& path, const std::vector<unsigned char>& bytes
 }  // namespace
 
 TEST(VoxdaTrackCsv, DefaultBeamShortRun) {
-    tempdir dir;
-    runresult r = track(dir, {"--frames", "4"});
+    testtempdir dir;
+    processresult r = track(dir, {"--frames", "4"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     std::string header;
@@ -107,13 +88,13 @@ TEST(VoxdaTrackCsv, DefaultBeamShortRun) {
     char firstrow[100];
     std::snprintf(firstrow, sizeof firstrow, "\n0,-2,%.17g,100,10000\n", -2.0 / 252368289.06897998 / 0.001);
     EXPECT_NE(r.out.find(firstrow), std::string::npos) << firstrow;
-    runresult joined = track(dir, {"--frames=4"});
+    processresult joined = track(dir, {"--frames=4"});
     EXPECT_EQ(joined.status, 0) << joined.err;
     EXPECT_EQ(joined.out, r.out);
 }
 
 TEST(VoxdaTrackCsv, CullsBeforeEachRowAndFastModeRunsWholeCells) {
-    tempdir dir;
+    testtempdir dir;
     double nan = std::nan("");
     // Inside; outside; not-a-number; inside but leaving within one 0.05 m drift step.
     std::string in = savebeam(dir, "in.bin",
@@ -121,7 +102,7 @@ TEST(VoxdaTrackCsv, CullsBeforeEachRowAndFastModeRunsWholeCells) {
                                {0.6, 0, 0, 0, 800.0},
                                {nan, 0, 0, 0, 800.0},
                                {0, 0, 0.49, 0.5, 800.0}});
-    runresult r = track(dir, {"--in", in, "--frames", "3"});
+    processresult r = track(dir, {"--in", in, "--frames", "3"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string header;
     std::vector<csvrow> rows = parsecsv(r.out, &header);
@@ -156,15 +137,15 @@ TEST(VoxdaTrackCsv, CullsBeforeEachRowAndFastModeRunsWholeCells) {
 }
 
 TEST(VoxdaTrackFiles, InOutRoundTripAndAccelerationRange) {
-    tempdir dir;
+    testtempdir dir;
     std::vector<particle> start = {{0.01, 0.001, -0.02, 0.002, 800.0}, {-0.03, -0.0005, 0.004, 0, 800.0},
                                    {0, 0, 0, 0, 900.0}};
     std::string in = savebeam(dir, "in.bin", start);
     std::string out = dir.file("out.bin");
-    runresult r = track(dir, {"--in", in, "--out", out, "--frames", "0"});
+    processresult r = track(dir, {"--in", in, "--out", out, "--frames", "0"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "frame,distance_m,time_ms,beam_percent,count\n");
-    EXPECT_EQ(slurp(out), slurp(in));
+    EXPECT_EQ(readtext(out), readtext(in));
 
     // Frames 0 and 1 each step once; acceleration only in frame 1.
     r = track(dir, {"--in", in, "--out", out, "--frames", "2", "--accelerate", "1:1"});
@@ -191,7 +172,7 @@ TEST(VoxdaTrackFiles, InOutRoundTripAndAccelerationRange) {
 }
 
 TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
-    tempdir dir;
+    testtempdir dir;
     std::string wrongsize = dir.file("wrongsize.bin"), shortfile = dir.file("short.bin"),
                 headercut = dir.file("headercut.bin");
     // One 8-byte element: a valid array of the wrong element size.
@@ -232,7 +213,7 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
     for (auto& c : cases) {
         std::vector<std::string> args = c.args;
         args.insert(args.begin(), {"--out", out});
-        runresult r = track(dir, args);
+        processresult r = track(dir, args);
         EXPECT_EQ(r.status, 2) << c.mentions;
         EXPECT_EQ(r.out, "") << c.mentions;
         EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
@@ -241,15 +222,15 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 4);
 
-    runresult r = track(dir, {"--frames", "1", "--out", dir.file("no-such-dir/out.bin")});
+    processresult r = track(dir, {"--frames", "1", "--out", dir.file("no-such-dir/out.bin")});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("no-such-dir/out.bin"), std::string::npos) << r.err;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 4);
 }
 
 TEST(VoxdaTrackErrors, HelpPrintsUsage) {
-    tempdir dir;
-    runresult r = track(dir, {"--help"});
+    testtempdir dir;
+    processresult r = track(dir, {"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("usage: voxda-track [--frames N] [--fast] [--accelerate FROM:TO] [--in FILE] [--out FILE]\n", 0),
               0u);
