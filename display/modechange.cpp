@@ -7,6 +7,7 @@
 #include "display/palette.h"
 #include "display/screen.h"
 #include "display/surfaces.h"
+#include "raster/blendtables.h"
 #include "raster/pixels.h"
 #include "raster/sprites.h"
 
@@ -82,6 +83,8 @@ int changemode(int width, int height, int depth) {
   s.defaultcolour = s.bytesperpixel == 1 ? 15 : 0xFFFFFF;
   if (s.bytesperpixel == 1 || s.bytesperpixel == 3 || s.bytesperpixel == 4) {
     selectpixelroutines();
+    // Tables made while the display was in true colour do not serve an 8-bit palette.
+    makeblendtablesfor8bit();
     if (blendroutineschosen) selectblendroutines();
   } else {
     // No routines draw in this depth; none of another depth may write past the new surfaces.

@@ -14,6 +14,7 @@ unsigned char multiplytable[blendtablesize];
 unsigned char screenblendtable[blendtablesize];
 unsigned char inversetable[256];
 unsigned char blendtablesbuilt;
+bool blendtablesfor8bit;
 const char *blendcachename = "crarray.cgf";
 
 // ---------------------------------------------------------------------------------------------
@@ -202,4 +203,11 @@ void makeblendtables() {
     computeblendextras(red, green, blue, multiplytable, screenblendtable, inversetable);
   }
   blendtablesbuilt = 1;
+  blendtablesfor8bit = screen.bytesperpixel == 1;
+}
+
+void makeblendtablesfor8bit() {
+  if (!blendtablesbuilt || blendtablesfor8bit || screen.bytesperpixel != 1) return;
+  blendtablesbuilt = 0;
+  makeblendtables();
 }

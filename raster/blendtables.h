@@ -12,6 +12,8 @@ extern unsigned char multiplytable[blendtablesize];
 extern unsigned char screenblendtable[blendtablesize];
 extern unsigned char inversetable[256];
 extern unsigned char blendtablesbuilt;
+// Set when the tables were last made in 8-bit mode, from an 8-bit palette.
+extern bool blendtablesfor8bit;
 
 // The cache file: 256 rows of 255 bytes, multiply entries on and above the diagonal,
 // screen entries below it shifted down one row.
@@ -22,6 +24,10 @@ extern const char *blendcachename;  // "crarray.cgf" in the working directory
 // Builds the tables once per run: from the cache file when it is whole, else (8-bit mode only)
 // by computation with a progress bar, writing the cache for the next run.
 void makeblendtables();
+// Makes the tables again when they were made in true colour and the screen is now 8-bit (they
+// may be empty then, and row 255 and the inverse table are missing). Nothing happens while no
+// tables were made yet: the first font set-up makes them for the depth in force.
+void makeblendtablesfor8bit();
 
 // Nearest palette index to (r, g, b) among entries 0..39 and the one cube cell at the rounded
 // position; channels in [0, 1).

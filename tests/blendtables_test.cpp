@@ -213,6 +213,7 @@ class BlendtablesMake : public BlendtablesCacheFile {
  protected:
   std::vector<unsigned char> savedm, saveds, savedi;
   unsigned char savedflag = 0;
+  bool savedfor8bit = false;
   std::filesystem::path cwd;
   screenrecord savedscreen;
   void SetUp() override {
@@ -221,6 +222,7 @@ class BlendtablesMake : public BlendtablesCacheFile {
     saveds.assign(screenblendtable, screenblendtable + blendtablesize);
     savedi.assign(inversetable, inversetable + 256);
     savedflag = blendtablesbuilt;
+    savedfor8bit = blendtablesfor8bit;
     savedscreen = screen;
     cwd = std::filesystem::current_path();
     std::filesystem::current_path(dir);
@@ -236,6 +238,7 @@ class BlendtablesMake : public BlendtablesCacheFile {
     std::copy(saveds.begin(), saveds.end(), screenblendtable);
     std::copy(savedi.begin(), savedi.end(), inversetable);
     blendtablesbuilt = savedflag;
+    blendtablesfor8bit = savedfor8bit;
     BlendtablesCacheFile::TearDown();
   }
   void rebuild() {

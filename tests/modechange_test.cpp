@@ -5,11 +5,13 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "display/graphics.h"
 #include "display/palette.h"
 #include "display/screen.h"
 #include "platform/headless/headless.h"
+#include "raster/blendtables.h"
 #include "raster/pixels.h"
 #include "raster/shapes.h"
 #include "raster/sprites.h"
@@ -121,6 +123,54 @@ TEST(ModechangeDrawing, EnteringEightBitFromTrueColourMakesAPalette) {
   ASSERT_NE(screen.ddpalette, nullptr);
   EXPECT_EQ(shown(3, 4, 12), 0xFF0000u);
   EXPECT_EQ(shown(3, 4, 7), 0x7F7F7Fu);
+}
+
+// A display opened in true colour made its (empty) blend tables there; entering 8-bit mode
+// makes them for the 8-bit palette, so blending white with red gives red.
+TEST(ModechangeDrawing, EnteringEightBitFromTrueColourMakesTheBlendTables) {
+  std::vector<unsigned char> m(multiplytable, multiplytable + blendtablesize);
+  std::vector<unsigned char> sc(screenblendtable, screenblendtable + blendtablesize);
+  std::vector<unsigned char> inv(inversetable, inversetable + 256);
+  const unsigned char built = blendtablesbuilt;
+  const bool for8bit = blendtablesfor8bit;
+  const char *cachename = blendcachename;
+  auto dir = rastertempdir("modechange-blendtables");
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const std::string cache = (dir / "crarray.cgf").string();
+  blendcachename = cache.c_str();
+  std::fill(multiplytable, multiplytable + blendtablesize, 0);
+  std::fill(screenblendtable, screenblendtable + blendtablesize, 0);
+  std::fill(inversetable, inversetable + 256, 0);
+  blendtablesbuilt = 0;
+  {
+    headlessdisplay d(4);
+    makeblendtables();  // true colour, no cache file: nothing to make them from
+    selectblendroutines();
+    ASSERT_EQ(multiplytable[15 * 255 + 12], 0);
+    ASSERT_EQ(changemode(160, 120, 1), 1);
+    // Palette entry 15 is white and 12 is red in the standard palette.
+    EXPECT_EQ(multiplytable[15 * 255 + 12], 12);
+    EXPECT_EQ(screenblendtable[0 * 255 + 12], 12);
+    EXPECT_EQ(inversetable[15], 0);  // white inverts to black
+    EXPECT_TRUE(std::filesystem::exists(cache));
+    fillrect(0, 0, screen.width, screen.height, 15);
+    multiplypixel(3, 4, 12);
+    showframe(0);
+    EXPECT_EQ(pfheadlesslastframe().rgb(3, 4), 0xFF0000u);
+    // Back in true colour and into 8-bit again: the tables stay as they are.
+    multiplytable[15 * 255 + 12] = 9;
+    ASSERT_EQ(changemode(200, 100, 4), 1);
+    ASSERT_EQ(changemode(160, 120, 1), 1);
+    EXPECT_EQ(multiplytable[15 * 255 + 12], 9);
+  }
+  std::copy(m.begin(), m.end(), multiplytable);
+  std::copy(sc.begin(), sc.end(), screenblendtable);
+  std::copy(inv.begin(), inv.end(), inversetable);
+  blendtablesbuilt = built;
+  blendtablesfor8bit = for8bit;
+  blendcachename = cachename;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(ModechangeDeathTest, FailuresAreFatalWithTheirContext) {
