@@ -105,12 +105,16 @@ struct rastersurface {
 // Colours that are distinct and asymmetric in every depth.
 inline int testcolour(int bpp, int index8, int rgb) { return bpp == 1 ? index8 : rgb; }
 
+// A temporary directory path of this process for a test (not created), so that test runs of
+// several builds at once never share files.
+inline std::filesystem::path rastertempdir(const std::string &name) { return testdirpath("raster-" + name); }
+
 // The working directory of a death test: made by the test process and inherited by the child
 // that re-runs the test (through the environment), so the error log of the child lands in a
 // directory that the test process removes afterwards.
 inline std::filesystem::path rasterdeathdir(const std::string &name) {
   if (const char *inherited = std::getenv("VOXDA_RASTER_DEATHDIR")) return inherited;
-  std::filesystem::path dir = testdirpath("raster-" + name);
+  std::filesystem::path dir = rastertempdir(name);
   std::filesystem::create_directories(dir);
   setenv("VOXDA_RASTER_DEATHDIR", dir.c_str(), 1);
   return dir;
