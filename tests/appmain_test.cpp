@@ -7,6 +7,7 @@
 #include "platform/headless/headless.h"
 #include "simulation/beam.h"
 #include "tests/displaytestsetup.h"
+#include "tests/testbeam.h"
 #include "tests/rastertestsurface.h"
 
 #include <gtest/gtest.h>
@@ -19,13 +20,6 @@
 #include <utility>
 
 namespace {
-
-dynarray beamof(std::initializer_list<particle> ps) {
-    dynarray beam;
-    dynarrayinit(&beam, sizeof(particle));
-    for (const particle& p : ps) dynarrayappend(&beam, &p);
-    return beam;
-}
 
 // Five views of one particle on a 200 x 100 screen (s = 250 px/m, s2 = 125, sa = 500 px/rad,
 // centre 100, 50), positions worked out by hand; particles outside the aperture go.

@@ -12,6 +12,8 @@
 
 #include "particles/decays.h"
 #include "simulation/magnet.h"
+#include "tests/testbeam.h"
+#include "tests/testrandom.h"
 #include "util/random.h"
 
 namespace {
@@ -94,19 +96,6 @@ void accelerate(particle& p) {
 }
 
 }  // namespace oracle
-
-struct freshrandom {
-    uint32_t saved = randstate;
-    freshrandom() { randstate = 1; }
-    ~freshrandom() { randstate = saved; }
-};
-
-dynarray beamof(const std::vector<particle>& particles) {
-    dynarray beam;
-    dynarrayinit(&beam, sizeof(particle));
-    for (const particle& p : particles) dynarrayappend(&beam, &p);
-    return beam;
-}
 
 std::vector<particle> particlesof(const dynarray& beam) {
     const particle* p = static_cast<const particle*>(beam.data);

@@ -143,15 +143,8 @@ TEST(BlendtablesCache, ImageUnpacksToTheSameTables) {
   EXPECT_EQ(t.file[255 * 255 + 254], t.screen[254 * 255 + 254]);
 }
 
-class BlendtablesCacheFile : public ::testing::Test {
+class BlendtablesCacheFile : public tempdirtest {
  protected:
-  std::filesystem::path dir;
-  void SetUp() override {
-    dir = rastertempdir(std::string("blendcache-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
   void writebytes(const std::filesystem::path &p, size_t n, unsigned char v) {
     std::ofstream(p, std::ios::binary) << std::string(n, static_cast<char>(v));
   }

@@ -23,15 +23,8 @@ namespace {
 // Default palette bytes (as loaded by the display set-up), for 8-bit fixtures.
 void loaddefaultpalette() { makedefaultpalette(screen.palette); }
 
-class ExportFiles : public ::testing::Test {
+class ExportFiles : public tempdirtest {
  protected:
-  std::filesystem::path dir;
-  void SetUp() override {
-    dir = rastertempdir(std::string("export-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
   std::string path(const char *name) { return (dir / name).string(); }
 };
 

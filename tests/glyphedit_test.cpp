@@ -16,6 +16,7 @@
 #include "platform/headless/headless.h"
 #include "raster/blendtables.h"
 #include "raster/pixels.h"
+#include "tests/displaytestsetup.h"
 #include "tests/textfixture.h"
 #include "text/fontstore.h"
 
@@ -28,21 +29,12 @@ constexpr int arrowleft = 0x25, arrowup = 0x26, arrowright = 0x27, arrowdown = 0
 
 // A 640 × 480 8-bit headless display in a fresh working directory, and a font whose glyphs
 // are 8 × 12 (glyph 0: transparent but for pixel (1, 0) = 15 and (3, 5) = 0).
-class GlypheditTest : public ::testing::Test {
+class GlypheditTest : public displaytest {
 protected:
     void SetUp() override {
-        olddir = std::filesystem::current_path();
-        dir = freshtestdir("glyphedit");
-        std::filesystem::current_path(dir);
-        ASSERT_EQ(pfheadlessstart(), 1);
+        displaytest::SetUp();
+        if (HasFatalFailure()) return;
         pfheadlesssetdesktop(640, 480);
-        screen = screenrecord{};
-        mousex = mousey = mousebuttons = 0;
-        mouselatched = 1;
-        std::memset(keys, 0, sizeof keys);
-        std::memset(lastkeys, 0, sizeof lastkeys);
-        clearpixelroutines();
-        viewportdepth = 0;
         GRAPHICS(nullptr, 640, 480, "t", 1, 0);
         ASSERT_EQ(screen.width, 640);
         clearstore();
@@ -55,14 +47,12 @@ protected:
     }
     void TearDown() override {
         clearstore();
-        std::filesystem::current_path(olddir);
-        std::filesystem::remove_all(dir);
+        displaytest::TearDown();
     }
     // Runs action at the n-th keyboard read from now.
     void at(int n, std::function<void()> action) { pfheadlessatpump(pfheadlesspumps() + n, std::move(action)); }
     uint8_t pixel(int x, int y) const { return f->glyphs[0][2 + y * f->glyphs[0][0] + x]; }
 
-    std::filesystem::path olddir, dir;
     font* f = nullptr;
 };
 

@@ -8,15 +8,9 @@
 
 #include "particles/decays.h"
 #include "simulation/beam.h"
+#include "tests/testbeam.h"
 
 namespace {
-
-dynarray beamof(std::initializer_list<particle> particles) {
-    dynarray beam;
-    dynarrayinit(&beam, sizeof(particle));
-    for (const particle& p : particles) dynarrayappend(&beam, &p);
-    return beam;
-}
 
 particle& at(dynarray& beam, uint32_t i) { return static_cast<particle*>(beam.data)[i]; }
 

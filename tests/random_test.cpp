@@ -11,17 +11,7 @@
 #include <set>
 
 #include "tests/testfiles.h"
-
-namespace {
-
-// Runs the body with the generator at its starting state, restoring it afterwards.
-struct freshrandom {
-    uint32_t saved = randstate;
-    freshrandom() { randstate = 1; }
-    ~freshrandom() { randstate = saved; }
-};
-
-}  // namespace
+#include "tests/testrandom.h"
 
 TEST(RandomSource, FirstValuesFromTheStartingState) {
     freshrandom fresh;

@@ -105,11 +105,9 @@ struct rastersurface {
 // Colours that are distinct and asymmetric in every depth.
 inline int testcolour(int bpp, int index8, int rgb) { return bpp == 1 ? index8 : rgb; }
 
-// A temporary directory path of this process for a test, so that test runs of several builds at
-// once never share files.
-inline std::filesystem::path rastertempdir(const std::string &name) {
-  return testdirpath("raster-" + name);
-}
+// A temporary directory path of this process for a test (not created), so that test runs of
+// several builds at once never share files.
+inline std::filesystem::path rastertempdir(const std::string &name) { return testdirpath("raster-" + name); }
 
 // The working directory of a death test: made by the test process and inherited by the child
 // that re-runs the test (through the environment), so the error log of the child lands in a

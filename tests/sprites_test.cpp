@@ -391,15 +391,8 @@ TEST(SpritesLine, BlendedLineStepsLikeDrawline) {
   EXPECT_EQ(t.changed(0).size(), 9u);
 }
 
-class SpritesFile : public ::testing::Test {
+class SpritesFile : public tempdirtest {
  protected:
-  std::filesystem::path dir;
-  void SetUp() override {
-    dir = rastertempdir(std::string("sprites-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
   std::string write(const char *name, std::vector<unsigned char> bytes) {
     auto p = (dir / name).string();
     std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), bytes.size());

@@ -63,3 +63,14 @@ inline void writebytes(const std::filesystem::path& path, const std::vector<uint
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
+
+// A test with a fresh directory of its own in `dir`, named after the test and removed afterwards.
+class tempdirtest : public ::testing::Test {
+protected:
+    std::filesystem::path dir;
+    void SetUp() override {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir = freshtestdir(std::string(info->test_suite_name()) + "_" + info->name());
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+};
