@@ -44,6 +44,8 @@ struct platformstate {
   std::vector<pfwindow*> windows;          // never freed: stale handles stay harmless
   std::deque<pfmessage> queue;
   uint8_t keys[256] = {};
+  uint8_t unread[256] = {};  // keys that changed after the last keyboard read
+  bool unreadbutton = false;  // a mouse button went down after the last keyboard read
   int cursorcount = 0;
   int pumps = 0;
   bool stopped = false;  // the backend was closed by pfexit
@@ -166,6 +168,8 @@ void pfresetwindows() {
   state.windows.clear();  // the windows themselves leak on purpose: stale handles stay readable
   state.queue.clear();
   std::memset(state.keys, 0, sizeof state.keys);
+  std::memset(state.unread, 0, sizeof state.unread);
+  state.unreadbutton = false;
   state.cursorcount = 0;
   state.pumps = 0;
 }
@@ -352,26 +356,59 @@ void pfpostquitmessage(int exitcode) {
   pfpostmessage(nullptr, PFM_QUIT, static_cast<uintptr_t>(static_cast<uint32_t>(exitcode)), 0);
 }
 
+// The oldest matching message that may be taken now. A key message that would change a key
+// whose last change no keyboard read has seen yet waits for the next read, so a tap shorter than
+// one pump still shows as one press; later messages for that key wait behind it, in order.
+// A button release likewise waits for a read after its press, and mouse messages behind it.
+std::deque<pfmessage>::iterator nexttakeable(pfwindow* window, uint32_t min, uint32_t max) {
+  bool waiting[256] = {};
+  bool mousewaiting = false;
+  for (auto it = state.queue.begin(); it != state.queue.end(); ++it) {
+    const uint32_t m = it->message;
+    if (m >= PFM_MOUSEMOVE && m <= PFM_RBUTTONDBLCLK) {
+      if (state.unreadbutton && (m == PFM_LBUTTONUP || m == PFM_RBUTTONUP)) mousewaiting = true;
+      if (mousewaiting) continue;
+    }
+    const bool press = m == PFM_KEYDOWN || m == PFM_SYSKEYDOWN, release = m == PFM_KEYUP || m == PFM_SYSKEYUP;
+    if (press || release) {
+      const int vk = static_cast<int>(it->wparam & 0xFF);
+      const bool down = (state.keys[vk] & 0x80) != 0;
+      if (state.unread[vk] && press != down) waiting[vk] = true;
+      if (waiting[vk]) continue;
+    }
+    if (window && it->window != window) continue;
+    if (!inrange(m, min, max)) continue;
+    return it;
+  }
+  return state.queue.end();
+}
+
 // Takes or looks at the oldest matching message; key messages update the key state as taken.
 int pfpeekmessage(pfmessage* message, pfwindow* window, uint32_t min, uint32_t max, uint32_t remove) {
   const pfbackend& backend = pfcurrentbackend();
   if (!message) return 0;
-  if (state.queue.empty()) {
+  auto it = nexttakeable(window, min, max);
+  // Poll when nothing at all can be taken (an empty queue, or only waiting key releases).
+  if (it == state.queue.end() && nexttakeable(nullptr, 0, 0) == state.queue.end()) {
     pfscriptpoll();
     if (!state.stopped) backend.pollinput();
+    it = nexttakeable(window, min, max);
   }
-  for (auto it = state.queue.begin(); it != state.queue.end(); ++it) {
-    if (window && it->window != window) continue;
-    if (!inrange(it->message, min, max)) continue;
+  if (it != state.queue.end()) {
     *message = *it;
     if (remove & PF_PM_REMOVE) {
       state.queue.erase(it);
       switch (message->message) {
         case PFM_KEYDOWN: case PFM_SYSKEYDOWN:
-          applykey(static_cast<int>(message->wparam & 0xFF), true);
+        case PFM_KEYUP: case PFM_SYSKEYUP: {
+          const int vk = static_cast<int>(message->wparam & 0xFF);
+          const bool press = message->message == PFM_KEYDOWN || message->message == PFM_SYSKEYDOWN;
+          if (((state.keys[vk] & 0x80) != 0) != press) state.unread[vk] = 1;
+          applykey(vk, press);
           break;
-        case PFM_KEYUP: case PFM_SYSKEYUP:
-          applykey(static_cast<int>(message->wparam & 0xFF), false);
+        }
+        case PFM_LBUTTONDOWN: case PFM_LBUTTONDBLCLK: case PFM_RBUTTONDOWN: case PFM_RBUTTONDBLCLK:
+          state.unreadbutton = true;
           break;
         case PFM_KILLFOCUS:
           std::memset(state.keys, 0, sizeof state.keys);
@@ -432,6 +469,8 @@ int pfgetkeyboardstate(uint8_t keys[256]) {
   pfcurrentbackend();
   if (!keys) return 0;
   std::memcpy(keys, state.keys, 256);
+  std::memset(state.unread, 0, sizeof state.unread);
+  state.unreadbutton = false;
   ++state.pumps;
   pfscriptpump(state.pumps);
   state.backend->pumped(state.pumps);

@@ -182,6 +182,12 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
     bytes.resize(16 + 40, 0);
     writebytes(shortfile, bytes);
     writebytes(headercut, {2, 0, 0, 0, 40, 0});
+    // A one-particle beam file with its element size changed to 41: the length then disagrees
+    // with the header too, but the element size is the fault to name.
+    std::string resized = dir.file("resized.bin");
+    std::vector<unsigned char> resizedbytes = {1, 0, 0, 0, 41, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x70, 0x42};
+    resizedbytes.resize(16 + 40, 0);
+    writebytes(resized, resizedbytes);
     std::string out = dir.file("out.bin");
     struct {
         std::vector<std::string> args;
@@ -202,6 +208,7 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         {{"--in", wrongsize}, "element size"},
         {{"--in", shortfile}, "shorter than its header"},
         {{"--in", headercut}, "shorter than its header"},
+        {{"--in", resized}, "element size is 41"},
     };
     for (auto& c : cases) {
         std::vector<std::string> args = c.args;
@@ -213,12 +220,12 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_FALSE(std::filesystem::exists(out)) << c.mentions;
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 3);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 4);
 
     processresult r = track(dir, {"--frames", "1", "--out", dir.file("no-such-dir/out.bin")});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("no-such-dir/out.bin"), std::string::npos) << r.err;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 3);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 4);
 }
 
 TEST(VoxdaTrackErrors, HelpPrintsUsage) {

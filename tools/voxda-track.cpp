@@ -107,6 +107,17 @@ options parse(int argc, char** argv) {
     return o;
 }
 
+// The element size in a beam file's header (little-endian u32 at byte 4), or 0 when unreadable.
+uint32_t headerelemsize(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return 0;
+    unsigned char head[8];
+    size_t got = std::fread(head, 1, sizeof head, file);
+    std::fclose(file);
+    if (got != sizeof head) return 0;
+    return head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
+}
+
 // The starting beam from a file in the full growable-array layout.
 dynarray loadbeam(const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "rb");
@@ -118,10 +129,12 @@ dynarray loadbeam(const std::string& path) {
     bool readfailed = std::ferror(file);
     std::fclose(file);
     if (!ok && readfailed) fail(path + ": cannot read: " + std::strerror(error));
-    if (!ok) fail(path + ": file is shorter than its header says");
-    if (beam.elemsize != sizeof(particle))
-        fail(path + ": element size is " + std::to_string(beam.elemsize) +
+    // A wrong element size also makes the length disagree with the header: name the size.
+    uint32_t elemsize = ok ? beam.elemsize : headerelemsize(path);
+    if (elemsize != 0 && elemsize != sizeof(particle))
+        fail(path + ": element size is " + std::to_string(elemsize) +
              ", expected 40 (x, xp, y, yp, energy)");
+    if (!ok) fail(path + ": file is shorter than its header says");
     return beam;
 }
 

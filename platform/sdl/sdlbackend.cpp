@@ -132,13 +132,16 @@ intptr_t mouselparam(int x, int y) {
   return static_cast<intptr_t>((static_cast<uint32_t>(y) & 0xFFFF) << 16 | (static_cast<uint32_t>(x) & 0xFFFF));
 }
 
-uintptr_t mousebuttons() {
-  uint32_t state = SDL_GetMouseState(nullptr, nullptr);
+// The buttons held as of the event being turned into a message (SDL's own mouse state is
+// already that after the last queued event, so a quick click would carry no button).
+uintptr_t mousebuttons(uint32_t state) {
   uintptr_t b = 0;
   if (state & SDL_BUTTON(SDL_BUTTON_LEFT)) b |= PF_MK_LBUTTON;
   if (state & SDL_BUTTON(SDL_BUTTON_RIGHT)) b |= PF_MK_RBUTTON;
   return b;
 }
+
+uint32_t heldbuttons = 0;  // SDL button mask, following the button events as they are taken
 
 // Posts the characters of UTF-8 text that fit in one byte (Latin-1).
 void posttext(pfwindow* window, const char* text) {
@@ -391,7 +394,8 @@ void pollinput() {
       case SDL_MOUSEMOTION: {
         int x, y;
         todisplay(e.motion.x, e.motion.y, x, y);
-        pfpostmessage(window, PFM_MOUSEMOVE, mousebuttons(), mouselparam(x, y));
+        heldbuttons = e.motion.state;
+        pfpostmessage(window, PFM_MOUSEMOVE, mousebuttons(heldbuttons), mouselparam(x, y));
         break;
       }
       case SDL_MOUSEBUTTONDOWN:
@@ -401,10 +405,12 @@ void pollinput() {
         int x, y;
         todisplay(e.button.x, e.button.y, x, y);
         bool down = e.type == SDL_MOUSEBUTTONDOWN;
+        if (down) heldbuttons |= SDL_BUTTON(e.button.button);
+        else heldbuttons &= ~SDL_BUTTON(e.button.button);
         uint32_t message;
         if (left) message = down ? (e.button.clicks == 2 ? PFM_LBUTTONDBLCLK : PFM_LBUTTONDOWN) : PFM_LBUTTONUP;
         else message = down ? (e.button.clicks == 2 ? PFM_RBUTTONDBLCLK : PFM_RBUTTONDOWN) : PFM_RBUTTONUP;
-        pfpostmessage(window, message, mousebuttons(), mouselparam(x, y));
+        pfpostmessage(window, message, mousebuttons(heldbuttons), mouselparam(x, y));
         break;
       }
       default:
