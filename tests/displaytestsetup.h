@@ -51,12 +51,7 @@ protected:
     }
 
     // The error log's contents ("" when there is none).
-    std::string errorlog() const {
-        std::ifstream in(tempdir / "graphics_error.log");
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string errorlog() const { return readtext(tempdir / "graphics_error.log"); }
     // Number of lines in the error log.
     int errorlines() const {
         const std::string log = errorlog();

@@ -25,16 +25,6 @@ std::vector<int> contents(const dynarray& a) {
     return std::vector<int>(p, p + a.count);
 }
 
-std::vector<unsigned char> filebytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
-void writebytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 // An array of 40-byte records whose bytes differ from element to element.
 struct record40 {
     unsigned char b[40];
@@ -248,7 +238,7 @@ TEST(DynarrayFile, FullLayoutBytesAndRoundTrip) {
     ASSERT_TRUE(f);
     EXPECT_TRUE(dynarraywrite(&a, f));
     std::fclose(f);
-    std::vector<unsigned char> bytes = filebytes(path);
+    std::vector<unsigned char> bytes = readbytes(path);
     ASSERT_EQ(bytes.size(), 16u + 3 * 40);
     // count 3, elemsize 40, mincapacity 2, growth 60.0f (0x42700000), little-endian.
     std::vector<unsigned char> header = {3, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 0x00, 0x00, 0x70, 0x42};
@@ -274,7 +264,7 @@ TEST(DynarrayFile, CompactLayoutBytesAndRoundTrip) {
     dynarray a = recordarray(3);
     std::string path = dir.file("compact.bin");
     ASSERT_TRUE(dynarraysavecompact(&a, path.c_str()));
-    std::vector<unsigned char> bytes = filebytes(path);
+    std::vector<unsigned char> bytes = readbytes(path);
     ASSERT_EQ(bytes.size(), 125u);
     EXPECT_EQ(std::vector<unsigned char>(bytes.begin(), bytes.begin() + 5),
               (std::vector<unsigned char>{3, 0, 0, 0, 40}));
@@ -366,6 +356,6 @@ TEST(DynarrayFile, FailedSaveLeavesNothingAndKeepsTheOldFile) {
     std::string path = dir.file("out.bin");
     writebytes(path, {9, 9, 9});
     ASSERT_TRUE(dynarraysave(&a, path.c_str()));
-    EXPECT_EQ(filebytes(path).size(), 16u + 8);
+    EXPECT_EQ(readbytes(path).size(), 16u + 8);
     dynarrayrelease(a);
 }

@@ -43,12 +43,7 @@ class ErrorlogTest : public ::testing::Test {
     if (hadlc) setenv("LC_ALL", oldlc.c_str(), 1);
     else unsetenv("LC_ALL");
   }
-  std::string readlog() {
-    std::ifstream in(dir / "graphics_error.log");
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string readlog() { return readtext(dir / "graphics_error.log"); }
   testtempdir tmp{"voxda-errorlog"};
   std::filesystem::path old, dir;
   bool hadlc = false;

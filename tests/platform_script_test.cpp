@@ -258,7 +258,7 @@ TEST_F(PlatformScriptTest, CapturedFramesShowWhatTheScreenShowed) {
                           "print(' '.join('%02x%02x%02x' % rgb.getpixel((x, y)) for y in range(im.size[1]) "
                           "for x in range(im.size[0])))\" " +
                           (d / name).string() + " > " + out;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_EQ(runcommand(command), 0) << command;
     std::string expected = std::string(frame <= 3 ? "P" : "RGB") + " 6 5\n";
     char ink[8];
     std::snprintf(ink, sizeof ink, "ff%02x00", 10 * frame);
