@@ -81,43 +81,29 @@ void drawclipped(float x1, float y1, float x2, float y2, int c, int xl, int xr, 
 
 }  // namespace
 
+// Clips the ends (a, b) of a segment against the edge a = e: Low keeps a >= e, else a <= e.
+// The other coordinate moves along the unclipped slope db / da; false when both ends lie beyond.
+template <bool Low>
+static bool clipedge(float& a1, float& b1, float& a2, float& b2, float e, float da, float db) {
+    auto beyond = [e](float a) { return Low ? e > a : a > e; };
+    if (beyond(a1)) {
+        if (beyond(a2)) return false;
+        b1 = b1 - (a1 - e) * db / da;
+        a1 = e;
+    } else if (beyond(a2)) {
+        b2 = b2 - (a2 - e) * db / da;
+        a2 = e;
+    }
+    return true;
+}
+
 // Clip against each edge in turn, with the slope of the unclipped segment. A division by dx
 // happens only when exactly one end lies beyond a vertical edge, so dx is not 0 there.
 bool cliplinesegment(float& x1, float& y1, float& x2, float& y2, float xl, float xr, float yt, float yb) {
     const float dx = x2 - x1, dy = y2 - y1;
-    if (xl > x1) {
-        if (xl > x2) return false;
-        y1 = y1 - (x1 - xl) * dy / dx;
-        x1 = xl;
-    } else if (xl > x2) {
-        y2 = y2 - (x2 - xl) * dy / dx;
-        x2 = xl;
-    }
-    if (x1 > xr) {
-        if (x2 > xr) return false;
-        y1 = y1 - (x1 - xr) * dy / dx;
-        x1 = xr;
-    } else if (x2 > xr) {
-        y2 = y2 - (x2 - xr) * dy / dx;
-        x2 = xr;
-    }
-    if (yt > y1) {
-        if (yt > y2) return false;
-        x1 = x1 - (y1 - yt) * dx / dy;
-        y1 = yt;
-    } else if (yt > y2) {
-        x2 = x2 - (y2 - yt) * dx / dy;
-        y2 = yt;
-    }
-    if (y1 > yb) {
-        if (y2 > yb) return false;
-        x1 = x1 - (y1 - yb) * dx / dy;
-        y1 = yb;
-    } else if (y2 > yb) {
-        x2 = x2 - (y2 - yb) * dx / dy;
-        y2 = yb;
-    }
-    return finite4(x1, y1, x2, y2);
+    return clipedge<true>(x1, y1, x2, y2, xl, dx, dy) && clipedge<false>(x1, y1, x2, y2, xr, dx, dy) &&
+           clipedge<true>(y1, x1, y2, x2, yt, dy, dx) && clipedge<false>(y1, x1, y2, x2, yb, dy, dx) &&
+           finite4(x1, y1, x2, y2);
 }
 
 // Clip the segment to the window, then step it pixel by pixel into shad.

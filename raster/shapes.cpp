@@ -199,6 +199,14 @@ void filltriangle(int x1, int y1, int x2, int y2, int x3, int y3, int c) {
 // ---------------------------------------------------------------------------------------------
 // Circles, ellipses, discs
 
+// The four mirror images of the offset (dx, dy) about the centre, in the order +-, then -+.
+static inline void putmirrored(putpixelroutine put, float cx, float cy, float dx, float dy, int c) {
+  put(pixelof(cx + dx), pixelof(cy + dy), c);
+  put(pixelof(cx + dx), pixelof(cy - dy), c);
+  put(pixelof(cx - dx), pixelof(cy + dy), c);
+  put(pixelof(cx - dx), pixelof(cy - dy), c);
+}
+
 void drawcircle(float cx, float cy, float r, int c) {
   if (!std::isfinite(cx) || !std::isfinite(cy) || !(r < largestradius)) return;
   const putpixelroutine put = pixelroutines.putpixel;
@@ -206,14 +214,8 @@ void drawcircle(float cx, float cy, float r, int c) {
   for (int t = 0; static_cast<float>(t) < limit; t++) {
     const float ft = static_cast<float>(t);
     const float s = std::sqrt(std::fmax(r * r - ft * ft, 0.0f));
-    put(pixelof(cx + ft), pixelof(cy + s), c);
-    put(pixelof(cx + ft), pixelof(cy - s), c);
-    put(pixelof(cx - ft), pixelof(cy + s), c);
-    put(pixelof(cx - ft), pixelof(cy - s), c);
-    put(pixelof(cx + s), pixelof(cy + ft), c);
-    put(pixelof(cx + s), pixelof(cy - ft), c);
-    put(pixelof(cx - s), pixelof(cy + ft), c);
-    put(pixelof(cx - s), pixelof(cy - ft), c);
+    putmirrored(put, cx, cy, ft, s, c);
+    putmirrored(put, cx, cy, s, ft, c);
   }
 }
 
@@ -226,18 +228,12 @@ void drawellipse(float cx, float cy, float rx, float ry, int c) {
   for (int t = 0; static_cast<float>(t) < l1 + 0.5f; t++) {
     const float ft = static_cast<float>(t), q = ft / rx;
     const float s = ry * std::sqrt(1.0f - q * q);
-    put(pixelof(cx + ft), pixelof(cy + s), c);
-    put(pixelof(cx + ft), pixelof(cy - s), c);
-    put(pixelof(cx - ft), pixelof(cy + s), c);
-    put(pixelof(cx - ft), pixelof(cy - s), c);
+    putmirrored(put, cx, cy, ft, s, c);
   }
   for (int t = 0; static_cast<float>(t) < l2 + 0.5f; t++) {
     const float ft = static_cast<float>(t), q = ft / ry;
     const float s = rx * std::sqrt(1.0f - q * q);
-    put(pixelof(cx + s), pixelof(cy + ft), c);
-    put(pixelof(cx + s), pixelof(cy - ft), c);
-    put(pixelof(cx - s), pixelof(cy + ft), c);
-    put(pixelof(cx - s), pixelof(cy - ft), c);
+    putmirrored(put, cx, cy, s, ft, c);
   }
 }
 

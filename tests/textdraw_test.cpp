@@ -1,6 +1,8 @@
 // Tests of text drawing and measuring: layout, spacing, escapes, wrapping, clipping.
 #include "text/textdraw.h"
 
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "simulation/appmain.h"
@@ -111,6 +113,52 @@ TEST_F(TextdrawTest, Escapes) {
     EXPECT_LT(at(3, 0, 2), 2);
 }
 
+// A text in a buffer without a terminating zero ends at the buffer's end; an escape cut off
+// there ends it before its data bytes are read (each buffer is its own exact-size heap block,
+// so a read past it is caught by the address checks of the sanitizer build).
+TEST_F(TextdrawTest, TextInABufferEndsAtItsSize) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);  // B advances 3
+    struct buffercase {
+        const char* name;
+        std::string bytes;
+        int margin;
+        std::string line0, line1;  // rows 0 and 13, columns 0..15
+        int width;                 // textwidthin of the buffer
+    };
+    const buffercase cases[] = {
+        {"bare text escape at the end", "BB" + bytes({5}), 0, "##.##...........", "................", 6},
+        {"bare glyph escape at the end", "BB" + bytes({2}), 0, "##.##...........", "................", 6},
+        {"glyph escape one byte short", "B" + bytes({2, 1}), 0, "##..............", "................", 3},
+        {"colour escape two bytes short", "B" + bytes({5, 0, 12, 0}), 0, "##..............", "................", 3},
+        {"whole tab escape and glyph", "B" + bytes({5, 1, 12, 0, 0, 0}) + "B", 0, "##..........##..", "................", 6},
+        {"zero before the end", "B" + bytes({0}) + "B", 0, "##..............", "................", 3},
+        {"wrapped word ends at a cut-off escape", "B B" + bytes({5, 0}), 4, "##..............", "##..............", 9},
+    };
+    for (const buffercase& c : cases) {
+        size_t size = c.bytes.size();
+        auto buffer = std::make_unique<char[]>(size);
+        std::memcpy(buffer.get(), c.bytes.data(), size);
+        clearpixels();
+        drawtextin(0, 0, c.margin, buffer.get(), size, 0xFFFFFF);
+        EXPECT_EQ(row(0, 0, 16), c.line0) << c.name;
+        EXPECT_EQ(row(13, 0, 16), c.line1) << c.name;
+        EXPECT_EQ(textwidthin(buffer.get(), size), c.width) << c.name;
+        // The same bytes cut one short lose their last byte's worth and nothing more.
+        clearpixels();
+        drawtextin(0, 0, c.margin, buffer.get(), size - 1, 0xFFFFFF);
+        EXPECT_LE(litbox().right, 4) << c.name;
+    }
+    // A whole escape at the very end of the buffer still takes effect: blue only.
+    const std::string coloured = "B" + bytes({5, 0, 0xFF, 0, 0, 0}) + "B";
+    auto buffer = std::make_unique<char[]>(coloured.size());
+    std::memcpy(buffer.get(), coloured.data(), coloured.size());
+    clearpixels();
+    drawtextin(0, 0, 0, buffer.get(), coloured.size(), 0xFFFFFF);
+    EXPECT_EQ(at(3, 0, 0), 255);
+    EXPECT_LT(at(3, 0, 2), 2);
+}
+
 TEST_F(TextdrawTest, WrapAtMargin) {
     opendisplay(4, 128, 64);
     layoutfont(9);  // A advances 4, a space 3
@@ -217,6 +265,11 @@ TEST_F(TextdrawTest, EightBitUsesTheMultiplyTable) {
     EXPECT_EQ(std::vector<uint8_t>({at(0, 10), at(1, 10), at(2, 10)}), (std::vector<uint8_t>{121, 122, 0}));
     EXPECT_EQ(at(0, 12), 125);
     EXPECT_EQ(at(0, 13), 0);  // glyph column 0 of row 3 lies left of the window
+    // Bits above the palette index are dropped on both paths, never indexing past the table.
+    draw("A", 10, 20, 0, 12 | 0x7FFFFF00);
+    draw("A", -1, 20, 0, 12 | 0x7FFFFF00);
+    EXPECT_EQ(std::vector<uint8_t>({at(10, 20), at(11, 20), at(12, 20)}), expected);
+    EXPECT_EQ(std::vector<uint8_t>({at(0, 20), at(1, 20), at(2, 20)}), (std::vector<uint8_t>{121, 122, 0}));
 }
 
 TEST_F(TextdrawTest, NullTextAndBox) {

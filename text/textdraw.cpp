@@ -38,14 +38,21 @@ int32_t readint32(const unsigned char* p) {
 
 bool iswhitespace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
+// Bytes an escape starting with byte c occupies (1 for an ordinary byte).
+size_t stepof(unsigned char c) { return c == glyphescape ? 3 : c == textescape ? 6 : 1; }
+
+// Length up to the first zero, at most limit bytes.
+size_t boundedlength(const unsigned char* text, size_t limit) {
+    size_t n = 0;
+    while (n < limit && text[n]) n++;
+    return n;
+}
+
 // Width of at most `limit` bytes of text, stopping at its end or a line feed. Glyph and
-// text escapes add nothing; other control bytes below 8 are zero-width single bytes.
+// text escapes add nothing; other control bytes below 8 are zero-width single bytes. An
+// escape that does not fit in the limit ends the text without its data bytes being read.
 int measure(const unsigned char* text, size_t limit) {
-    if (fixedpitch) {
-        size_t n = std::strlen(reinterpret_cast<const char*>(text));
-        if (n > limit) n = limit;
-        return static_cast<int>(n) * currentcellwidth - 1;
-    }
+    if (fixedpitch) return static_cast<int>(boundedlength(text, limit)) * currentcellwidth - 1;
     if (!currentfont) return 10;
     const textstyle& q = currentfont->style;
     const font* base = fontbyid(q.base);
@@ -55,7 +62,7 @@ int measure(const unsigned char* text, size_t limit) {
     while (i < limit && text[i] && text[i] != '\n') {
         unsigned char g = text[i];
         if (g == glyphescape || g == textescape) {
-            i += g == glyphescape ? 3 : 6;
+            i += stepof(g);  // past the limit when cut off: the loop ends
             continue;
         }
         if (g < 8) {
@@ -68,11 +75,16 @@ int measure(const unsigned char* text, size_t limit) {
     return width;
 }
 
-// Length in bytes of the word starting at text (up to white space or the end). Escapes are
-// stepped over whole, as drawtext steps over them, so their data bytes never end the word.
-size_t wordlength(const unsigned char* text) {
+// Length in bytes of the word starting at text (up to white space or the end), at most size
+// bytes. Escapes are stepped over whole, as drawtext steps over them, so their data bytes
+// never end the word; an escape cut off by the size ends it.
+size_t wordlength(const unsigned char* text, size_t size) {
     size_t j = 0;
-    while (text[j] && !iswhitespace(text[j])) j += text[j] == glyphescape ? 3 : text[j] == textescape ? 6 : 1;
+    while (j < size && text[j] && !iswhitespace(text[j])) {
+        size_t step = stepof(text[j]);
+        if (step > size - j) break;
+        j += step;
+    }
     return j;
 }
 
@@ -102,13 +114,13 @@ void drawglyphpixels(const unsigned char* glyph, int cx, int y, int left, int c)
 
 }  // namespace
 
-// Walks the text: escapes, line feeds, wrapping, then each glyph whole or clipped.
-void drawtext(int x, int y, int margin, const char* text, int c) {
-    if (!text) text = "NULL?";
+// Walks the text: escapes, line feeds, wrapping, then each glyph whole or clipped. The text
+// ends at its first zero outside an escape or after `size` bytes; an escape whose data bytes
+// do not fit in the size ends it unread.
+static void drawbytes(int x, int y, int margin, const unsigned char* t, size_t size, int c) {
     if (!currentfont || !currentglyphs || !drawglyph || !glyphpixel) return;
     bool eightbit = screen.bytesperpixel <= 1;
     if (eightbit) c &= 0xFF;  // a palette index; also keeps the table lookups inside the tables
-    const unsigned char* t = reinterpret_cast<const unsigned char*>(text);
     int cx = x;
     int left = screen.clipleft + textindent;
     const textstyle saved = currentfont->style;
@@ -117,9 +129,10 @@ void drawtext(int x, int y, int margin, const char* text, int c) {
     int sp = spacingfor(currentcellwidth);
     int r = 0;
     size_t i = 0;
-    while (t[i]) {
+    while (i < size && t[i]) {
         int g = t[i];
         size_t after = i + 1;
+        if (stepof(t[i]) > size - i) break;  // an escape cut off by the end of the buffer
         if (g == glyphescape) {
             g = t[i + 1] * 256 + t[i + 2];
             after = i + 3;
@@ -167,7 +180,7 @@ void drawtext(int x, int y, int margin, const char* text, int c) {
             next = cx + sp + advancefor(fontbyid(working.base), g, working);
         }
         if (margin != 0 && g == ' ') {
-            size_t n = wordlength(t + i);
+            size_t n = wordlength(t + i, size - i);
             if (cx + measure(t + i, n) > margin) {
                 next = x;
                 y += currentmaxheight + 1;
@@ -187,9 +200,27 @@ void drawtext(int x, int y, int margin, const char* text, int c) {
     setstyle(saved);
 }
 
+void drawtext(int x, int y, int margin, const char* text, int c) {
+    if (!text) text = "NULL?";
+    drawbytes(x, y, margin, reinterpret_cast<const unsigned char*>(text), SIZE_MAX, c);
+}
+
+void drawtextin(int x, int y, int margin, const char* text, size_t size, int c) {
+    if (!text) {
+        text = "NULL?";
+        size = SIZE_MAX;
+    }
+    drawbytes(x, y, margin, reinterpret_cast<const unsigned char*>(text), size, c);
+}
+
 int textwidth(const char* text) {
     if (!text) text = "NULL?";
     return measure(reinterpret_cast<const unsigned char*>(text), SIZE_MAX);
+}
+
+int textwidthin(const char* text, size_t size) {
+    if (!text) return textwidth(text);
+    return measure(reinterpret_cast<const unsigned char*>(text), size);
 }
 
 int textprefixwidth(const char* text, int n) {
