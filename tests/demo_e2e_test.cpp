@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,11 @@ namespace fs = std::filesystem;
 
 constexpr int screenw = 320, screenh = 240;
 
+// A finished run: its exit status and its directory, removed when the last copy goes.
 struct runresult {
     int status = -1;
     fs::path dir;
+    std::shared_ptr<testtempdir> owner;
 };
 
 // Runs the demo in a fresh directory holding our font.dat (as the run command does), with the
@@ -36,7 +39,8 @@ struct runresult {
 runresult rundemo(const std::string& name, const std::string& keys, const char* display = "headless",
                   const fs::path& cache = {}) {
     runresult r;
-    r.dir = freshtestdir("e2e_" + name);
+    r.owner = std::make_shared<testtempdir>("voxda-e2e-" + name);
+    r.dir = r.owner->path;
     fs::copy_file(fs::path(VOXDA_SOURCE_DIR) / "assets" / "font.dat", r.dir / "font.dat");
     if (!cache.empty()) fs::copy_file(cache, r.dir / "crarray.cgf");
     const std::string binary = builtprogram("voxda");
