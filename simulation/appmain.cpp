@@ -123,9 +123,7 @@ int appmain(const char* commandline) {
         stepbeam(&beam, &distance, &fast);
         showframe(clearcolour);
         const int closing = dealwithmessages();
-        // Control+Esc is the minimise key: Esc quits only without Control.
-        const bool control = keydown(keys, PFVK_LCONTROL) || keydown(keys, PFVK_RCONTROL);
-        quit = closing != 0 || keydown(keys, keyquit) || (keydown(keys, PFVK_ESCAPE) && !control);
+        quit = closing != 0 || keydown(keys, keyquit) || keydown(keys, PFVK_ESCAPE);
     }
     return 0;  // nothing is freed: the process ends here
 }

@@ -137,24 +137,6 @@ TEST_F(AppmainRun, QuitsAfterAKnownNumberOfFrames) {
     }
 }
 
-// Control+Esc minimises (the headless window comes back after 100 ms) and the demo runs on
-// until Q; Esc quits only on its own.
-TEST_F(AppmainRun, ControlEscapeMinimisesWithoutQuitting) {
-    reset();
-    pfheadlessatpump(3, [] {
-        pfheadlesskey(PFVK_LCONTROL, true);
-        pfheadlesskey(PFVK_ESCAPE, true);
-    });
-    pfheadlessatpump(4, [] {
-        pfheadlesskey(PFVK_ESCAPE, false);
-        pfheadlesskey(PFVK_LCONTROL, false);
-    });
-    pfheadlessatpump(8, [] { pfheadlesskey('Q', true); });
-    EXPECT_EQ(appmain(""), 0);
-    EXPECT_EQ(pfheadlesspumps(), 1 + 8);
-    EXPECT_FALSE(pfheadlesswindowiconic());
-}
-
 TEST_F(AppmainRun, NoResolutionIsFatal) {
     pfheadlesssetdesktop(0, 0);
     EXPECT_EXIT(appmain(""), [](int) { return true; },
