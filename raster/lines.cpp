@@ -17,15 +17,6 @@ constexpr float singlepixel = 0.1f;
 // and beyond 2^24 a float step of 1 no longer advances; such lines are clipped first.
 constexpr float frontwalklimit = 4194304.0f;
 
-template <int B>
-inline void storepixel(unsigned char* p, int c) {
-    p[0] = static_cast<unsigned char>(c);
-    if constexpr (B != 1) {
-        p[1] = static_cast<unsigned char>(c >> 8);
-        p[2] = static_cast<unsigned char>(c >> 16);
-    }
-}
-
 inline int clampint(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
 inline bool finite4(float a, float b, float c, float d) {

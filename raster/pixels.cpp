@@ -25,18 +25,6 @@ inline std::ptrdiff_t pixeloffset(int x, int y, int pitch, int bpp) {
     return static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(x) * bpp;
 }
 
-// Store colour c at p in depth B: one palette byte, or blue, green, red (a 4th byte is left alone).
-template <int B>
-inline void storepixel(unsigned char* p, int c) {
-    if constexpr (B == 1) {
-        p[0] = static_cast<unsigned char>(c);
-    } else {
-        p[0] = static_cast<unsigned char>(c);
-        p[1] = static_cast<unsigned char>(c >> 8);
-        p[2] = static_cast<unsigned char>(c >> 16);
-    }
-}
-
 // Read the colour at p in depth B.
 template <int B>
 inline int loadpixel(const unsigned char* p) {

@@ -20,6 +20,16 @@ struct pixelroutinetable {
 };
 extern pixelroutinetable pixelroutines;
 
+// Store colour c at p in depth B: one palette byte, or blue, green, red (a 4th byte is left alone).
+template <int B>
+inline void storepixel(unsigned char* p, int c) {
+    p[0] = static_cast<unsigned char>(c);
+    if constexpr (B != 1) {
+        p[1] = static_cast<unsigned char>(c >> 8);
+        p[2] = static_cast<unsigned char>(c >> 16);
+    }
+}
+
 // Fill every slot for screen.bytesperpixel (1, 3 or 4); any other depth leaves the table as it is.
 void selectpixelroutines();
 // Empty every slot.

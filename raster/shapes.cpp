@@ -13,15 +13,6 @@
 
 namespace {
 
-template <int B>
-inline void storepixel(unsigned char *p, int c) {
-  p[0] = static_cast<unsigned char>(c);
-  if constexpr (B != 1) {
-    p[1] = static_cast<unsigned char>(c >> 8);
-    p[2] = static_cast<unsigned char>(c >> 16);
-  }
-}
-
 // n pixels of colour c from p: one block fill in 8-bit mode, three bytes per pixel otherwise
 // (the fourth byte of a 32-bit pixel untouched).
 template <int B>
