@@ -46,7 +46,8 @@ struct textbench {
             screen.palette[i].flags = 4;
         }
         std::filesystem::path old = std::filesystem::current_path();
-        std::filesystem::path scratch = std::filesystem::temp_directory_path() / ("voxda_textbench_" + std::to_string(::getpid()));
+        std::filesystem::path scratch =
+            std::filesystem::temp_directory_path() / ("voxda_textbench_" + std::to_string(::getpid()));
         std::filesystem::create_directories(scratch);
         std::filesystem::current_path(scratch);
         selectpixelroutines();

@@ -130,104 +130,109 @@ char timestamp[datetimesize];  // the time stamp of the line being logged
 
 // The calendar time of a time value, or null for the current local time.
 const pfsystemtime* systemtimefor(double time, pfsystemtime& storage) {
-  if (time == nowtime) return nullptr;
-  timetosystemtime(time, &storage);
-  return &storage;
+    if (time == nowtime) return nullptr;
+    timetosystemtime(time, &storage);
+    return &storage;
 }
 
 }  // namespace
 
 // Reports a failed display call; only warnings return.
 void ddcheck(const char* context, pfresult result) {
-  if (result == 0) return;
-  if (!context) context = "";
-  char message[200];
-  std::snprintf(message, sizeof message, "DirectDraw error %08X @ %s", result, context);
-  for (int i = ddresultnamecount - 1; i >= 0; --i) {
-    if (ddresultnames[i].code == result) {
-      std::snprintf(message, sizeof message, "Directdraw error DDERR_%s @ %s", ddresultnames[i].name, context);
-      break;
+    if (result == 0) return;
+    if (!context) context = "";
+    char message[200];
+    std::snprintf(message, sizeof message, "DirectDraw error %08X @ %s", result, context);
+    for (int i = ddresultnamecount - 1; i >= 0; --i) {
+        if (ddresultnames[i].code == result) {
+            std::snprintf(message, sizeof message, "Directdraw error DDERR_%s @ %s", ddresultnames[i].name,
+                          context);
+            break;
+        }
     }
-  }
-  std::printf("\n%s\n", message);
-  std::fflush(stdout);
-  if (context[0] == '-') {
-    logerror(message);
-    return;
-  }
-  fatalerror(message);
+    std::printf("\n%s\n", message);
+    std::fflush(stdout);
+    if (context[0] == '-') {
+        logerror(message);
+        return;
+    }
+    fatalerror(message);
 }
 
 // Appends one time-stamped line to the log.
 void logerror(const char* text) {
-  if (!text) text = "";
-  datetimestring(nowtime, timestamp);
-  FILE* log = std::fopen("graphics_error.log", "a");
-  if (!log) {
-    std::fprintf(stderr, "voxda: cannot append to graphics_error.log (%s); the line follows on standard output\n",
-                 std::strerror(errno));
-    std::printf("%s %s\n", timestamp, text);
-    std::fflush(stdout);
-    return;
-  }
-  std::fprintf(log, "%s %s\n", timestamp, text);
-  std::fclose(log);
+    if (!text) text = "";
+    datetimestring(nowtime, timestamp);
+    FILE* log = std::fopen("graphics_error.log", "a");
+    if (!log) {
+        std::fprintf(stderr,
+                     "voxda: cannot append to graphics_error.log (%s); the line follows on standard output\n",
+                     std::strerror(errno));
+        std::printf("%s %s\n", timestamp, text);
+        std::fflush(stdout);
+        return;
+    }
+    std::fprintf(log, "%s %s\n", timestamp, text);
+    std::fclose(log);
 }
 
 // Logs, releases the display, tells the user and ends the program with status 1.
 void fatalerror(const char* text) {
-  if (!text) text = "";
-  logerror(text);
-  ddrelease();
-  pfmessagebox(nullptr, text, "Oh sod it", PF_MB_ICONERROR | PF_MB_SETFOREGROUND);
-  pfpostquitmessage(0);
-  pfexit(1);
+    if (!text) text = "";
+    logerror(text);
+    ddrelease();
+    pfmessagebox(nullptr, text, "Oh sod it", PF_MB_ICONERROR | PF_MB_SETFOREGROUND);
+    pfpostquitmessage(0);
+    pfexit(1);
 }
 
 char* datetimestring(double time, char* out) {
-  pfsystemtime storage;
-  const pfsystemtime* t = systemtimefor(time, storage);
-  char date[31], clock[32];  // together they fit datetimesize
-  if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, t, "yyyy-MMM-dd", date, sizeof date)) date[0] = 0;
-  if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, t, "HH:mm:ss", clock, sizeof clock))
-    clock[0] = 0;
-  std::snprintf(out, datetimesize, "%s %s", date, clock);
-  return out;
+    pfsystemtime storage;
+    const pfsystemtime* t = systemtimefor(time, storage);
+    char date[31], clock[32];  // together they fit datetimesize
+    if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, t, "yyyy-MMM-dd", date, sizeof date)) date[0] = 0;
+    if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, t, "HH:mm:ss", clock,
+                         sizeof clock))
+        clock[0] = 0;
+    std::snprintf(out, datetimesize, "%s %s", date, clock);
+    return out;
 }
 
 char* datestring(double time, char* out) {
-  pfsystemtime storage;
-  if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, systemtimefor(time, storage), "yyyy-MMM-dd", out, 20)) out[0] = 0;
-  return out;
+    pfsystemtime storage;
+    if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, systemtimefor(time, storage), "yyyy-MMM-dd", out, 20))
+        out[0] = 0;
+    return out;
 }
 
 char* timestring(double time, char* out) {
-  pfsystemtime storage;
-  if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, systemtimefor(time, storage), "HH:mm:ss",
-                       out, 20))
-    out[0] = 0;
-  return out;
+    pfsystemtime storage;
+    if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, systemtimefor(time, storage),
+                         "HH:mm:ss", out, 20))
+        out[0] = 0;
+    return out;
 }
 
 char* filetimestring(const pffiletime* filetime, char* out) {
-  pfsystemtime t{};
-  if (!filetime || !pffiletimetosystemtime(filetime, &t)) t = pfsystemtime{};
-  char date[31], clock[32];  // together they fit datetimesize
-  if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, &t, "yyyy-MMM-dd", date, sizeof date)) date[0] = 0;
-  if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, &t, "HH:mm:ss", clock, sizeof clock))
-    clock[0] = 0;
-  std::snprintf(out, datetimesize, "%s %s", date, clock);
-  return out;
+    pfsystemtime t{};
+    if (!filetime || !pffiletimetosystemtime(filetime, &t)) t = pfsystemtime{};
+    char date[31], clock[32];  // together they fit datetimesize
+    if (!pfgetdateformat(PF_LOCALE_USER_DEFAULT, 0, &t, "yyyy-MMM-dd", date, sizeof date)) date[0] = 0;
+    if (!pfgettimeformat(PF_LOCALE_USER_DEFAULT, PF_TIME_FORCE24HOURFORMAT, &t, "HH:mm:ss", clock,
+                         sizeof clock))
+        clock[0] = 0;
+    std::snprintf(out, datetimesize, "%s %s", date, clock);
+    return out;
 }
 
 // Seconds since 1970 to 100 ns ticks since 1601, split into halves, then to a calendar time.
 void timetosystemtime(double time, pfsystemtime* systemtime) {
-  if (!systemtime) return;
-  *systemtime = pfsystemtime{};
-  double ticks = (time + 11644473600.0) * 1e7;
-  if (!(ticks >= 0.0 && ticks < 9223372036854775808.0)) return;  // also catches not-a-number
-  double high = std::floor(ticks / 4294967296.0);
-  double low = std::floor(ticks - high * 4294967296.0);
-  pffiletime filetime{static_cast<uint32_t>(low), static_cast<uint32_t>(high)};
-  if (!pffiletimetosystemtime(&filetime, systemtime)) *systemtime = pfsystemtime{};
+    if (!systemtime) return;
+    *systemtime = pfsystemtime{};
+    double ticks = (time + 11644473600.0) * 1e7;
+    if (!(ticks >= 0.0 && ticks < 9223372036854775808.0)) return;  // also catches not-a-number
+    double high = std::floor(ticks / 4294967296.0);
+    double low = std::floor(ticks - high * 4294967296.0);
+    pffiletime filetime{static_cast<uint32_t>(low), static_cast<uint32_t>(high)};
+    if (!pffiletimetosystemtime(&filetime, systemtime)) *systemtime = pfsystemtime{};
 }

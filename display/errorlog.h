@@ -5,8 +5,8 @@
 
 // One row of the result-name table: the constant's name without its "DDERR_" prefix.
 struct ddresultname {
-  const char* name;
-  pfresult code;
+    const char* name;
+    pfresult code;
 };
 
 constexpr int ddresultnamecount = 112;

@@ -12,9 +12,9 @@
 #include "raster/sprites.h"
 
 // The remaining reference count after a release is reported like an error unless it is 0.
-static void releasesurface(const char *context, pfsurface *&surface) {
-  ddcheck(context, pfsurfacerelease(surface));
-  surface = nullptr;
+static void releasesurface(const char* context, pfsurface*& surface) {
+    ddcheck(context, pfsurfacerelease(surface));
+    surface = nullptr;
 }
 
 // Set once the blend routines have been chosen, so that they follow every later depth, also
@@ -22,75 +22,78 @@ static void releasesurface(const char *context, pfsurface *&surface) {
 static bool blendroutineschosen;
 
 int changemode(int width, int height, int depth) {
-  screenrecord &s = screen;
-  if (multiplypixel) blendroutineschosen = true;
-  const int olddepth = s.bytesperpixel;
-  if (width == s.width && height == s.height) return modeunchanged;
+    screenrecord& s = screen;
+    if (multiplypixel) blendroutineschosen = true;
+    const int olddepth = s.bytesperpixel;
+    if (width == s.width && height == s.height) return modeunchanged;
 
-  if (s.primary) releasesurface("changemode - releasing primary surface", s.primary);
-  if (s.shad) {
-    ddcheck("changemode - unlocking shad", pfsurfaceunlock(s.shad, nullptr));
-    releasesurface("changemode - releasing shad", s.shad);
-    s.shadpixels = nullptr;
-  }
-  const bool hadback = s.back != nullptr;
-  if (hadback) {
-    ddcheck("changemode - unlocking back", pfsurfaceunlock(s.back, nullptr));
-    releasesurface("changemode - releasing back", s.back);
-    s.backpixels = nullptr;
-  }
-
-  // The requested mode, then the other true-colour depth, then the mode from before.
-  int result = modeunchanged;
-  if (pfdisplaysetmode(s.dd, width, height, depth * 8) == 0) {
-    s.width = width, s.height = height, s.bytesperpixel = depth;
-    result = modeset;
-  } else if (depth == 3 && pfdisplaysetmode(s.dd, width, height, 32) == 0) {
-    s.width = width, s.height = height, s.bytesperpixel = 4;
-    result = modeset32for24;
-  } else if (depth == 4 && pfdisplaysetmode(s.dd, width, height, 24) == 0) {
-    s.width = width, s.height = height, s.bytesperpixel = 3;
-    result = modeset24for32;
-  } else if (pfdisplaysetmode(s.dd, s.width, s.height, s.bytesperpixel * 8) == 0) {
-    result = modeprevious;
-  }
-  s.clipleft = s.cliptop = 0;
-
-  std::memset(&s.primarydesc, 0, sizeof s.primarydesc);
-  s.primarydesc.flags = PF_SD_CAPS;
-  s.primarydesc.caps = PF_CAPS_PRIMARYSURFACE;
-  ddcheck("changemode - creating primary surface (again)",
-          pfdisplaycreatesurface(s.dd, &s.primarydesc, &s.primary, nullptr));
-
-  if (s.bytesperpixel == 1) {
-    if (olddepth == 1 && s.ddpalette) {
-      ddcheck("changemode,8bit - restoring old palette entries",
-              pfpalettesetentries(s.ddpalette, 0, 0, 256, s.palette));
-    } else {
-      standardpalette(1.0f, 0);
-      // A display opened in true colour has no palette object yet.
-      if (!s.ddpalette)
-        ddcheck("changemode,8bit - creating palette",
-                pfdisplaycreatepalette(s.dd, PF_PCAPS_8BIT | PF_PCAPS_ALLOW256, s.palette, &s.ddpalette, nullptr));
+    if (s.primary) releasesurface("changemode - releasing primary surface", s.primary);
+    if (s.shad) {
+        ddcheck("changemode - unlocking shad", pfsurfaceunlock(s.shad, nullptr));
+        releasesurface("changemode - releasing shad", s.shad);
+        s.shadpixels = nullptr;
     }
-    ddcheck("changemode,8bit - setting palette", pfsurfacesetpalette(s.primary, s.ddpalette));
-  }
+    const bool hadback = s.back != nullptr;
+    if (hadback) {
+        ddcheck("changemode - unlocking back", pfsurfaceunlock(s.back, nullptr));
+        releasesurface("changemode - releasing back", s.back);
+        s.backpixels = nullptr;
+    }
 
-  if (hadback) makebanks();
-  else makebank();
+    // The requested mode, then the other true-colour depth, then the mode from before.
+    int result = modeunchanged;
+    if (pfdisplaysetmode(s.dd, width, height, depth * 8) == 0) {
+        s.width = width, s.height = height, s.bytesperpixel = depth;
+        result = modeset;
+    } else if (depth == 3 && pfdisplaysetmode(s.dd, width, height, 32) == 0) {
+        s.width = width, s.height = height, s.bytesperpixel = 4;
+        result = modeset32for24;
+    } else if (depth == 4 && pfdisplaysetmode(s.dd, width, height, 24) == 0) {
+        s.width = width, s.height = height, s.bytesperpixel = 3;
+        result = modeset24for32;
+    } else if (pfdisplaysetmode(s.dd, s.width, s.height, s.bytesperpixel * 8) == 0) {
+        result = modeprevious;
+    }
+    s.clipleft = s.cliptop = 0;
 
-  // Drawing goes on in the new depth: white, the pixel routines and the blend routines follow it.
-  s.defaultcolour = s.bytesperpixel == 1 ? 15 : 0xFFFFFF;
-  if (s.bytesperpixel == 1 || s.bytesperpixel == 3 || s.bytesperpixel == 4) {
-    selectpixelroutines();
-    // Tables made while the display was in true colour do not serve an 8-bit palette.
-    makeblendtablesfor8bit();
-    if (blendroutineschosen) selectblendroutines();
-  } else {
-    // No routines draw in this depth; none of another depth may write past the new surfaces.
-    clearpixelroutines();
-    multiplypixel = screenblendpixel = glyphpixel = nullptr;
-    drawglyph = nullptr;
-  }
-  return result;
+    std::memset(&s.primarydesc, 0, sizeof s.primarydesc);
+    s.primarydesc.flags = PF_SD_CAPS;
+    s.primarydesc.caps = PF_CAPS_PRIMARYSURFACE;
+    ddcheck("changemode - creating primary surface (again)",
+            pfdisplaycreatesurface(s.dd, &s.primarydesc, &s.primary, nullptr));
+
+    if (s.bytesperpixel == 1) {
+        if (olddepth == 1 && s.ddpalette) {
+            ddcheck("changemode,8bit - restoring old palette entries",
+                    pfpalettesetentries(s.ddpalette, 0, 0, 256, s.palette));
+        } else {
+            standardpalette(1.0f, 0);
+            // A display opened in true colour has no palette object yet.
+            if (!s.ddpalette)
+                ddcheck("changemode,8bit - creating palette",
+                        pfdisplaycreatepalette(s.dd, PF_PCAPS_8BIT | PF_PCAPS_ALLOW256, s.palette,
+                                               &s.ddpalette, nullptr));
+        }
+        ddcheck("changemode,8bit - setting palette", pfsurfacesetpalette(s.primary, s.ddpalette));
+    }
+
+    if (hadback)
+        makebanks();
+    else
+        makebank();
+
+    // Drawing goes on in the new depth: white, the pixel routines and the blend routines follow it.
+    s.defaultcolour = s.bytesperpixel == 1 ? 15 : 0xFFFFFF;
+    if (s.bytesperpixel == 1 || s.bytesperpixel == 3 || s.bytesperpixel == 4) {
+        selectpixelroutines();
+        // Tables made while the display was in true colour do not serve an 8-bit palette.
+        makeblendtablesfor8bit();
+        if (blendroutineschosen) selectblendroutines();
+    } else {
+        // No routines draw in this depth; none of another depth may write past the new surfaces.
+        clearpixelroutines();
+        multiplypixel = screenblendpixel = glyphpixel = nullptr;
+        drawglyph = nullptr;
+    }
+    return result;
 }

@@ -9,9 +9,9 @@ uint8_t mouselatched = 1;
 
 // Releases every display object the record holds; the handles are left as they are.
 void ddrelease() {
-  if (screen.primary) pfsurfacerelease(screen.primary);
-  if (screen.shad) pfsurfacerelease(screen.shad);
-  if (screen.back) pfsurfacerelease(screen.back);
-  if (screen.ddpalette) pfpaletterelease(screen.ddpalette);
-  if (screen.dd) pfdisplayrelease(screen.dd);
+    if (screen.primary) pfsurfacerelease(screen.primary);
+    if (screen.shad) pfsurfacerelease(screen.shad);
+    if (screen.back) pfsurfacerelease(screen.back);
+    if (screen.ddpalette) pfpaletterelease(screen.ddpalette);
+    if (screen.dd) pfdisplayrelease(screen.dd);
 }

@@ -12,36 +12,36 @@ typedef int colour;
 // Every piece of display state.  Zero at program start (the display is closed).  Pixel (x, y)
 // of a surface starts at its pixel pointer + y * pitch + x * bytesperpixel.
 struct screenrecord {
-  int width;                      // display width in pixels; also the exclusive right clip limit
-  int height;                     // display height in pixels; also the exclusive bottom clip limit
-  int clipleft, cliptop;          // inclusive clip window edges; 0 unless a viewport is in force
-  int bytesperpixel;              // 1, 3 or 4; 0 while closed
-  uint8_t* shadpixels;            // drawing surface, valid while locked
-  int shadpitch;                  // bytes per row of shad
-  uint8_t* backpixels;            // second surface (twobanks only)
-  int backpitch;
-  uint8_t* frontpixels;           // primary, only while locked for direct drawing
-  int frontpitch;
-  int savedbytesperpixel;         // depth saved while the primary is locked
-  uint8_t twobanks;               // nonzero: back exists beside shad
-  colour defaultcolour;           // white in the current depth
-  pfpaletteentry palette[256];    // our copy of the 8-bit palette; flags 4 in every entry
-  pfwindow* window;
-  pfinstance* instance;
-  pfdisplay* dd;
-  pfsurface* primary;
-  pfsurface* shad;
-  pfsurface* back;
-  pfpalette* ddpalette;
-  pfsurfacedesc primarydesc, shaddesc, backdesc;  // used at creation, refreshed by every lock
+    int width;              // display width in pixels; also the exclusive right clip limit
+    int height;             // display height in pixels; also the exclusive bottom clip limit
+    int clipleft, cliptop;  // inclusive clip window edges; 0 unless a viewport is in force
+    int bytesperpixel;      // 1, 3 or 4; 0 while closed
+    uint8_t* shadpixels;    // drawing surface, valid while locked
+    int shadpitch;          // bytes per row of shad
+    uint8_t* backpixels;    // second surface (twobanks only)
+    int backpitch;
+    uint8_t* frontpixels;  // primary, only while locked for direct drawing
+    int frontpitch;
+    int savedbytesperpixel;       // depth saved while the primary is locked
+    uint8_t twobanks;             // nonzero: back exists beside shad
+    colour defaultcolour;         // white in the current depth
+    pfpaletteentry palette[256];  // our copy of the 8-bit palette; flags 4 in every entry
+    pfwindow* window;
+    pfinstance* instance;
+    pfdisplay* dd;
+    pfsurface* primary;
+    pfsurface* shad;
+    pfsurface* back;
+    pfpalette* ddpalette;
+    pfsurfacedesc primarydesc, shaddesc, backdesc;  // used at creation, refreshed by every lock
 };
 
 extern screenrecord screen;
 
 // Mouse state, written by the window procedure and shifted by the viewports.
-extern int mousex, mousey;        // last position in window pixels
-extern int mousebuttons;          // bit 0 left, bit 1 right
-extern uint8_t mouselatched;      // set at start; cleared for good by the first no-button message
+extern int mousex, mousey;    // last position in window pixels
+extern int mousebuttons;      // bit 0 left, bit 1 right
+extern uint8_t mouselatched;  // set at start; cleared for good by the first no-button message
 
 // Releases primary, shad, back, ddpalette and dd, each when not null, in that order.
 // The fields keep their values.

@@ -45,8 +45,8 @@ void matchdrawingdepth(const pfsurfacedesc& desc, const char* context) {
         return;
     }
     char message[200];
-    std::snprintf(message, sizeof message, "%s - no drawing routines for the display's %d-bit format", context,
-                  static_cast<int>(desc.format.bitcount));
+    std::snprintf(message, sizeof message, "%s - no drawing routines for the display's %d-bit format",
+                  context, static_cast<int>(desc.format.bitcount));
     fatalerror(message);
 }
 
@@ -75,7 +75,8 @@ void relockshad(const char* context) {
 
 // Open the display: object, cooperative level, mode (and 8-bit palette), primary surface.
 void directxsetup(int depth) {
-    if (!screen.dd) ddcheck("directxsetup - creating DirectDraw", pfdisplaycreate(nullptr, &screen.dd, nullptr));
+    if (!screen.dd)
+        ddcheck("directxsetup - creating DirectDraw", pfdisplaycreate(nullptr, &screen.dd, nullptr));
     ddcheck("directxsetup - setting cooperative level",
             pfdisplaysetcooperativelevel(screen.dd, screen.window, cooperativelevel));
     pickdisplaymode(screen.dd, screen.width, screen.height, depth);
@@ -87,7 +88,8 @@ void directxsetup(int depth) {
     ddunlosesurface(screen.primary);
     // After a refused 8-bit mode there is no palette to apply, and the surfaces are not 8-bit.
     if (depth == 1 && screen.ddpalette)
-        ddcheck("directxsetup,8bit - applying palette to surface", pfsurfacesetpalette(screen.primary, screen.ddpalette));
+        ddcheck("directxsetup,8bit - applying palette to surface",
+                pfsurfacesetpalette(screen.primary, screen.ddpalette));
 }
 
 // Set the mode. 8-bit also makes the palette object from `palette`; true colour prefers 24 bits.
@@ -98,7 +100,8 @@ void pickdisplaymode(pfdisplay* dd, int width, int height, int depth) {
             ddcheck("-directxsetup,8bit - setting display mode", mode);
             return;
         }
-        const pfresult made = pfdisplaycreatepalette(dd, palettecaps, screen.palette, &screen.ddpalette, nullptr);
+        const pfresult made =
+            pfdisplaycreatepalette(dd, palettecaps, screen.palette, &screen.ddpalette, nullptr);
         if (made == 0)
             screen.bytesperpixel = 1;
         else
@@ -119,9 +122,11 @@ void pickdisplaymode(pfdisplay* dd, int width, int height, int depth) {
 // Create shad, give it the palette in 8-bit mode, and lock it for drawing.
 void makebank() {
     describebank(&screen.shaddesc);
-    ddcheck("makebank - creating shad", pfdisplaycreatesurface(screen.dd, &screen.shaddesc, &screen.shad, nullptr));
+    ddcheck("makebank - creating shad",
+            pfdisplaycreatesurface(screen.dd, &screen.shaddesc, &screen.shad, nullptr));
     if (screen.bytesperpixel == 1 && screen.ddpalette)
-        ddcheck("makebank,8bit - setting palette on shad", pfsurfacesetpalette(screen.shad, screen.ddpalette));
+        ddcheck("makebank,8bit - setting palette on shad",
+                pfsurfacesetpalette(screen.shad, screen.ddpalette));
     ddcheck("makebank - locking shad", locksurface(screen.shad, &screen.shaddesc));
     readshad();
     matchdrawingdepth(screen.shaddesc, "makebank");
@@ -131,14 +136,18 @@ void makebank() {
 void makebanks() {
     describebank(&screen.shaddesc);
     screen.backdesc = screen.shaddesc;
-    ddcheck("makebanks - creating shad", pfdisplaycreatesurface(screen.dd, &screen.shaddesc, &screen.shad, nullptr));
+    ddcheck("makebanks - creating shad",
+            pfdisplaycreatesurface(screen.dd, &screen.shaddesc, &screen.shad, nullptr));
     if (screen.bytesperpixel == 1 && screen.ddpalette)
-        ddcheck("makebanks,8bit - setting palette on shad", pfsurfacesetpalette(screen.shad, screen.ddpalette));
+        ddcheck("makebanks,8bit - setting palette on shad",
+                pfsurfacesetpalette(screen.shad, screen.ddpalette));
     ddcheck("makebanks - locking shad", locksurface(screen.shad, &screen.shaddesc));
     readshad();
-    ddcheck("makebanks - creating back", pfdisplaycreatesurface(screen.dd, &screen.backdesc, &screen.back, nullptr));
+    ddcheck("makebanks - creating back",
+            pfdisplaycreatesurface(screen.dd, &screen.backdesc, &screen.back, nullptr));
     if (screen.bytesperpixel == 1 && screen.ddpalette)
-        ddcheck("makebanks,8bit - setting palette on back", pfsurfacesetpalette(screen.back, screen.ddpalette));
+        ddcheck("makebanks,8bit - setting palette on back",
+                pfsurfacesetpalette(screen.back, screen.ddpalette));
     ddcheck("makebanks - locking back", locksurface(screen.back, &screen.backdesc));
     readback();
     matchdrawingdepth(screen.shaddesc, "makebanks");
@@ -175,7 +184,8 @@ void cclb() {
     ddcheck("cclb - unlocking back", pfsurfaceunlock(screen.back, nullptr));
     ddunlosesurface(screen.primary);
     const pfrect rect = fullrect();
-    ddcheck("cclb - blitting shad", pfsurfacebltfast(screen.primary, 0, 0, screen.shad, &rect, PF_BLTFAST_WAIT));
+    ddcheck("cclb - blitting shad",
+            pfsurfacebltfast(screen.primary, 0, 0, screen.shad, &rect, PF_BLTFAST_WAIT));
     ddcheck("cclb - blitting back", pfsurfacebltfast(screen.shad, 0, 0, screen.back, &rect, PF_BLTFAST_WAIT));
     ddcheck("cclb - locking shad", locksurface(screen.shad, &screen.shaddesc));
     readshad();
@@ -205,12 +215,14 @@ void copybank(pfsurface* dest, pfsurface* source, const char* shadcontext, const
 
 // Copy back onto shad.
 void backtoshad() {
-    if (screen.back) copybank(screen.shad, screen.back, "backtoshad - locking shad", "backtoshad - locking back");
+    if (screen.back)
+        copybank(screen.shad, screen.back, "backtoshad - locking shad", "backtoshad - locking back");
 }
 
 // Copy shad onto back.
 void shadtoback() {
-    if (screen.back) copybank(screen.back, screen.shad, "shadtoback - locking shad", "shadtoback - locking back");
+    if (screen.back)
+        copybank(screen.back, screen.shad, "shadtoback - locking shad", "shadtoback - locking back");
 }
 
 // Exchange shad and back; both stay locked.

@@ -59,7 +59,8 @@ void restorebank(uint8_t* pixels, int pitch, const uint8_t* saved, int savedpitc
     const int row = pitch < savedpitch ? pitch : savedpitch;
     if (row <= 0) return;
     for (int y = 0; y < screen.height; ++y)
-        std::memcpy(pixels + static_cast<size_t>(y) * pitch, saved + static_cast<size_t>(y) * savedpitch, row);
+        std::memcpy(pixels + static_cast<size_t>(y) * pitch, saved + static_cast<size_t>(y) * savedpitch,
+                    row);
 }
 
 // Release the display while the window is minimised, keeping its pixels and device palette.
@@ -149,8 +150,8 @@ pfwindow* makewindow(pfinstance* instance, int width, int height, const char* ti
     windowclass.menuname = nullptr;
     windowclass.classname = windowclassname;
     if (!pfregisterclass(&windowclass)) fatalerror("Couldn't register window class");
-    pfwindow* window = pfcreatewindow(0, windowclassname, title, windowstyle, 0, 0, screen.width, screen.height,
-                                      nullptr, nullptr, instance, nullptr);
+    pfwindow* window = pfcreatewindow(0, windowclassname, title, windowstyle, 0, 0, screen.width,
+                                      screen.height, nullptr, nullptr, instance, nullptr);
     pfshowcursor(0);
     if (!window) fatalerror("Couldn't create a window");
     screen.window = window;
@@ -173,9 +174,7 @@ intptr_t windowproc(pfwindow* window, uint32_t message, uintptr_t wparam, intptr
             pfendpaint(window, &paint);
             return 0;
         }
-        case PFM_DESTROY:
-            pfpostquitmessage(0);
-            pfexit(0);
+        case PFM_DESTROY: pfpostquitmessage(0); pfexit(0);
         case PFM_CHAR: {
             const size_t length = std::strlen(typedkeys);
             if (length < maxtypedkeys) {
@@ -198,8 +197,7 @@ intptr_t windowproc(pfwindow* window, uint32_t message, uintptr_t wparam, intptr
             if (!mouselatched) mousebuttons = buttons;
             break;
         }
-        default:
-            break;
+        default: break;
     }
     return pfdefwindowproc(window, message, wparam, lparam);
 }

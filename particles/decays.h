@@ -7,9 +7,9 @@
 
 // One decay channel of a parent species.
 struct decaychannel {
-    double ratio;         // branching ratio, normalised so that a parent's ratios sum to one
-    int32_t ndaughters;   // number of daughters (may be 0)
-    int32_t* daughters;   // species indices in reaction-text order; heap block of max(1, 4 * n) bytes
+    double ratio;        // branching ratio, normalised so that a parent's ratios sum to one
+    int32_t ndaughters;  // number of daughters (may be 0)
+    int32_t* daughters;  // species indices in reaction-text order; heap block of max(1, 4 * n) bytes
 };
 
 // Lifetime and channels of one species.

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 constexpr int speciescount = 20;
-constexpr int protonindex = 4;              // the only species the simulation tracks
+constexpr int protonindex = 4;                        // the only species the simulation tracks
 constexpr double elementarycharge = 1.602176462e-19;  // C
 constexpr double joulespermev = 1.602176462e-13;      // J per MeV
 

@@ -12,22 +12,22 @@ constexpr double nodecayscheduled = 1e20;
 
 // One tracked record; it may stand for several identical unstable particles.
 struct trackedparticle {
-  double x, y, z;     // position, m
-  double ux, uy, uz;  // proper velocity (gamma * velocity), m/s
-  double weight;      // statistical weight
-  double propertime;  // the particle's proper time, s
-  double nextdecay;   // proper time of the next decay, s (nodecayscheduled: none)
-  double auxtime;     // a second time value, s; saved with active particles
-  uint32_t remaining; // constituents that have not decayed yet
-  int32_t ident;      // identifier given by the creator
-  uint32_t seed;      // key of the particle's random stream
-  int32_t draws;      // values taken from the stream so far
-  int32_t species;    // species index 0 ... 19, or -1 for none
-  int32_t status;     // status code; statusactive or statusdecayed here
-  int32_t aux1;       // not saved
-  int32_t tag;        // saved with every particle
-  int32_t aux2;       // not saved
-  void* extra;        // optional malloc'd block owned by the record, or null
+    double x, y, z;      // position, m
+    double ux, uy, uz;   // proper velocity (gamma * velocity), m/s
+    double weight;       // statistical weight
+    double propertime;   // the particle's proper time, s
+    double nextdecay;    // proper time of the next decay, s (nodecayscheduled: none)
+    double auxtime;      // a second time value, s; saved with active particles
+    uint32_t remaining;  // constituents that have not decayed yet
+    int32_t ident;       // identifier given by the creator
+    uint32_t seed;       // key of the particle's random stream
+    int32_t draws;       // values taken from the stream so far
+    int32_t species;     // species index 0 ... 19, or -1 for none
+    int32_t status;      // status code; statusactive or statusdecayed here
+    int32_t aux1;        // not saved
+    int32_t tag;         // saved with every particle
+    int32_t aux2;        // not saved
+    void* extra;         // optional malloc'd block owned by the record, or null
 };
 
 // Saved sizes (little-endian, no padding): an active record and any other.

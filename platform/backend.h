@@ -9,40 +9,40 @@
 
 // A device context: nothing draws through it here; it only marks a surface or window as handed out.
 struct pfdc {
-  pfwindow* window;
+    pfwindow* window;
 };
 
 // One fixed list of routines per backend.  The core owns windows, the message queue, the
 // keyboard state and the display objects; a backend shows frames and supplies input and time.
 struct pfbackend {
-  const char* name;
-  // Opens the backend; on failure writes the reason into error and returns false.
-  bool (*start)(std::string& error);
-  void (*stop)();
-  // The desktop's size in pixels (0, 0 when it reports none).
-  void (*desktopsize)(int* width, int* height);
-  // Posts whatever input has arrived since the last call (through pfpostmessage and
-  // pfbackendseticonic).
-  void (*pollinput)();
-  // Whether a display mode of this depth can be shown.
-  bool (*acceptsdepth)(int bitsperpixel);
-  // A window was shown, hidden or minimised (show: 1 shown, 0 hidden, -1 minimised).
-  void (*showwindow)(pfwindow* window, int show, const char* title);
-  // The display mode now in force (0, 0, 0: back to the desktop).
-  void (*setmode)(int width, int height, int bitsperpixel);
-  // A presented frame; repaint is set when only the palette changed since the last present.
-  void (*present)(const pfframe& frame, bool repaint);
-  // Shows a box and waits; false when it could not be shown.
-  bool (*messagebox)(const char* text, const char* caption);
-  void (*sleep)(uint32_t ms);
-  uint32_t (*tickcount)();
-  int64_t (*counter)();
-  int64_t (*frequency)();
-  void (*showcursor)(bool visible);
-  // The program read the keyboard for the given pump (scripted input has been posted).
-  void (*pumped)(int pump);
-  // What the screen shows now, as 0xRRGGBB rows of width pixels; false when it cannot be read.
-  bool (*readscreen)(std::vector<uint32_t>& pixels, int& width, int& height);
+    const char* name;
+    // Opens the backend; on failure writes the reason into error and returns false.
+    bool (*start)(std::string& error);
+    void (*stop)();
+    // The desktop's size in pixels (0, 0 when it reports none).
+    void (*desktopsize)(int* width, int* height);
+    // Posts whatever input has arrived since the last call (through pfpostmessage and
+    // pfbackendseticonic).
+    void (*pollinput)();
+    // Whether a display mode of this depth can be shown.
+    bool (*acceptsdepth)(int bitsperpixel);
+    // A window was shown, hidden or minimised (show: 1 shown, 0 hidden, -1 minimised).
+    void (*showwindow)(pfwindow* window, int show, const char* title);
+    // The display mode now in force (0, 0, 0: back to the desktop).
+    void (*setmode)(int width, int height, int bitsperpixel);
+    // A presented frame; repaint is set when only the palette changed since the last present.
+    void (*present)(const pfframe& frame, bool repaint);
+    // Shows a box and waits; false when it could not be shown.
+    bool (*messagebox)(const char* text, const char* caption);
+    void (*sleep)(uint32_t ms);
+    uint32_t (*tickcount)();
+    int64_t (*counter)();
+    int64_t (*frequency)();
+    void (*showcursor)(bool visible);
+    // The program read the keyboard for the given pump (scripted input has been posted).
+    void (*pumped)(int pump);
+    // What the screen shows now, as 0xRRGGBB rows of width pixels; false when it cannot be read.
+    bool (*readscreen)(std::vector<uint32_t>& pixels, int& width, int& height);
 };
 
 extern const pfbackend pfheadlessbackend;

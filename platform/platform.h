@@ -70,19 +70,20 @@ const char* pfbackendname();
 typedef intptr_t (*pfwindowproc)(pfwindow* window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
 struct pfwindowclass {
-  uint32_t style;          // PF_CS_* bits (recorded only)
-  pfwindowproc proc;       // receives every dispatched message of the class's windows
-  int classextra;          // extra bytes (recorded only)
-  int windowextra;
-  pfinstance* instance;
-  pfhandle icon;           // from pfloadicon
-  pfhandle cursor;         // from pfloadcursor
-  pfhandle background;     // from pfgetstockobject
-  const char* menuname;    // null: no menu
-  const char* classname;   // the name pfcreatewindow refers to
+    uint32_t style;     // PF_CS_* bits (recorded only)
+    pfwindowproc proc;  // receives every dispatched message of the class's windows
+    int classextra;     // extra bytes (recorded only)
+    int windowextra;
+    pfinstance* instance;
+    pfhandle icon;          // from pfloadicon
+    pfhandle cursor;        // from pfloadcursor
+    pfhandle background;    // from pfgetstockobject
+    const char* menuname;   // null: no menu
+    const char* classname;  // the name pfcreatewindow refers to
 };
 
-constexpr uint32_t PF_CS_VREDRAW = 0x0001, PF_CS_HREDRAW = 0x0002, PF_CS_DBLCLKS = 0x0008, PF_CS_OWNDC = 0x0020;
+constexpr uint32_t PF_CS_VREDRAW = 0x0001, PF_CS_HREDRAW = 0x0002, PF_CS_DBLCLKS = 0x0008,
+                   PF_CS_OWNDC = 0x0020;
 constexpr uint32_t PF_WS_POPUP = 0x80000000u, PF_WS_VISIBLE = 0x10000000u;
 constexpr int PF_IDI_APPLICATION = 32512, PF_IDC_ARROW = 32512, PF_BLACK_BRUSH = 4;
 
@@ -98,22 +99,23 @@ pfhandle pfgetstockobject(int id);
 // Creates a window of a registered class.  Returns null when the class is unknown or creation
 // is made to fail.  With PF_WS_VISIBLE the window is shown at once (SDL: full screen on the
 // desktop, or a window when VOXDA_SCREEN is set).  Only one window exists on the SDL backend.
-pfwindow* pfcreatewindow(uint32_t exstyle, const char* classname, const char* title, uint32_t style,
-                         int x, int y, int width, int height, pfwindow* parent, void* menu,
-                         pfinstance* instance, void* param);
+pfwindow* pfcreatewindow(uint32_t exstyle, const char* classname, const char* title, uint32_t style, int x,
+                         int y, int width, int height, pfwindow* parent, void* menu, pfinstance* instance,
+                         void* param);
 
 // Placement of a window: only length and showcmd are read (length must be 44).
 struct pfwindowplacement {
-  uint32_t length;
-  uint32_t flags;
-  uint32_t showcmd;       // PF_SW_*
-  int32_t minx, miny;
-  int32_t maxx, maxy;
-  int32_t left, top, right, bottom;
+    uint32_t length;
+    uint32_t flags;
+    uint32_t showcmd;  // PF_SW_*
+    int32_t minx, miny;
+    int32_t maxx, maxy;
+    int32_t left, top, right, bottom;
 };
 static_assert(sizeof(pfwindowplacement) == 44, "a window placement record is 44 bytes");
 
-constexpr uint32_t PF_SW_HIDE = 0, PF_SW_SHOWNORMAL = 1, PF_SW_MINIMIZE = 6, PF_SW_SHOW = 5, PF_SW_RESTORE = 9;
+constexpr uint32_t PF_SW_HIDE = 0, PF_SW_SHOWNORMAL = 1, PF_SW_MINIMIZE = 6, PF_SW_SHOW = 5,
+                   PF_SW_RESTORE = 9;
 
 // Shows (PF_SW_SHOW, PF_SW_SHOWNORMAL, PF_SW_RESTORE), hides (PF_SW_HIDE) or minimises
 // (PF_SW_MINIMIZE) the window.  Returns 1, or 0 for a bad window or a length other than 44.
@@ -154,11 +156,11 @@ constexpr uintptr_t PF_MK_LBUTTON = 0x0001, PF_MK_RBUTTON = 0x0002;
 // Character messages: wparam is the character's byte (Latin-1; others are not sent).
 
 struct pfmessage {
-  pfwindow* window;   // null for thread messages such as PFM_QUIT
-  uint32_t message;
-  uintptr_t wparam;
-  intptr_t lparam;
-  uint32_t time;      // tick count when posted, in milliseconds
+    pfwindow* window;  // null for thread messages such as PFM_QUIT
+    uint32_t message;
+    uintptr_t wparam;
+    intptr_t lparam;
+    uint32_t time;  // tick count when posted, in milliseconds
 };
 
 constexpr uint32_t PF_PM_NOREMOVE = 0, PF_PM_REMOVE = 1;
@@ -191,9 +193,9 @@ int pfpostmessage(pfwindow* window, uint32_t message, uintptr_t wparam, intptr_t
 
 // Painting: nothing is drawn through these; they only mark the window as painted.
 struct pfpaintstruct {
-  pfdc* dc;
-  int erase;
-  int left, top, right, bottom;
+    pfdc* dc;
+    int erase;
+    int left, top, right, bottom;
 };
 pfdc* pfbeginpaint(pfwindow* window, pfpaintstruct* paint);
 int pfendpaint(pfwindow* window, const pfpaintstruct* paint);
@@ -203,19 +205,18 @@ int pfendpaint(pfwindow* window, const pfpaintstruct* paint);
 // ---------------------------------------------------------------------------------------------
 
 // Virtual-key codes.  Letters are their upper-case ASCII codes, digits their ASCII codes.
-constexpr int PFVK_LBUTTON = 0x01, PFVK_RBUTTON = 0x02, PFVK_BACK = 0x08, PFVK_TAB = 0x09,
-              PFVK_RETURN = 0x0D, PFVK_SHIFT = 0x10, PFVK_CONTROL = 0x11, PFVK_MENU = 0x12,
-              PFVK_PAUSE = 0x13, PFVK_CAPITAL = 0x14, PFVK_ESCAPE = 0x1B, PFVK_SPACE = 0x20,
-              PFVK_PRIOR = 0x21, PFVK_NEXT = 0x22, PFVK_END = 0x23, PFVK_HOME = 0x24,
-              PFVK_LEFT = 0x25, PFVK_UP = 0x26, PFVK_RIGHT = 0x27, PFVK_DOWN = 0x28,
-              PFVK_SNAPSHOT = 0x2C, PFVK_INSERT = 0x2D, PFVK_DELETE = 0x2E, PFVK_LWIN = 0x5B,
-              PFVK_RWIN = 0x5C, PFVK_NUMPAD0 = 0x60, PFVK_MULTIPLY = 0x6A, PFVK_ADD = 0x6B,
-              PFVK_SUBTRACT = 0x6D, PFVK_DECIMAL = 0x6E, PFVK_DIVIDE = 0x6F, PFVK_F1 = 0x70,
-              PFVK_F4 = 0x73, PFVK_F12 = 0x7B, PFVK_LSHIFT = 0xA0, PFVK_RSHIFT = 0xA1,
-              PFVK_LCONTROL = 0xA2, PFVK_RCONTROL = 0xA3, PFVK_LMENU = 0xA4, PFVK_RMENU = 0xA5,
-              PFVK_OEM_1 = 0xBA, PFVK_OEM_PLUS = 0xBB, PFVK_OEM_COMMA = 0xBC, PFVK_OEM_MINUS = 0xBD,
-              PFVK_OEM_PERIOD = 0xBE, PFVK_OEM_2 = 0xBF, PFVK_OEM_3 = 0xC0, PFVK_OEM_4 = 0xDB,
-              PFVK_OEM_5 = 0xDC, PFVK_OEM_6 = 0xDD, PFVK_OEM_7 = 0xDE;
+constexpr int PFVK_LBUTTON = 0x01, PFVK_RBUTTON = 0x02, PFVK_BACK = 0x08, PFVK_TAB = 0x09, PFVK_RETURN = 0x0D,
+              PFVK_SHIFT = 0x10, PFVK_CONTROL = 0x11, PFVK_MENU = 0x12, PFVK_PAUSE = 0x13,
+              PFVK_CAPITAL = 0x14, PFVK_ESCAPE = 0x1B, PFVK_SPACE = 0x20, PFVK_PRIOR = 0x21, PFVK_NEXT = 0x22,
+              PFVK_END = 0x23, PFVK_HOME = 0x24, PFVK_LEFT = 0x25, PFVK_UP = 0x26, PFVK_RIGHT = 0x27,
+              PFVK_DOWN = 0x28, PFVK_SNAPSHOT = 0x2C, PFVK_INSERT = 0x2D, PFVK_DELETE = 0x2E,
+              PFVK_LWIN = 0x5B, PFVK_RWIN = 0x5C, PFVK_NUMPAD0 = 0x60, PFVK_MULTIPLY = 0x6A, PFVK_ADD = 0x6B,
+              PFVK_SUBTRACT = 0x6D, PFVK_DECIMAL = 0x6E, PFVK_DIVIDE = 0x6F, PFVK_F1 = 0x70, PFVK_F4 = 0x73,
+              PFVK_F12 = 0x7B, PFVK_LSHIFT = 0xA0, PFVK_RSHIFT = 0xA1, PFVK_LCONTROL = 0xA2,
+              PFVK_RCONTROL = 0xA3, PFVK_LMENU = 0xA4, PFVK_RMENU = 0xA5, PFVK_OEM_1 = 0xBA,
+              PFVK_OEM_PLUS = 0xBB, PFVK_OEM_COMMA = 0xBC, PFVK_OEM_MINUS = 0xBD, PFVK_OEM_PERIOD = 0xBE,
+              PFVK_OEM_2 = 0xBF, PFVK_OEM_3 = 0xC0, PFVK_OEM_4 = 0xDB, PFVK_OEM_5 = 0xDC, PFVK_OEM_6 = 0xDD,
+              PFVK_OEM_7 = 0xDE;
 
 // Copies the 256-byte keyboard state (bit 7 set: down; bit 0 toggles with each press).  Left
 // and right Shift, Control and Alt also set their common code.  Returns 1.  Each call counts
@@ -252,18 +253,18 @@ int pfqueryperformancefrequency(int64_t* out);
 
 // Calendar time, as the date and time formatting calls take it.
 struct pfsystemtime {
-  uint16_t year;          // e.g. 2026
-  uint16_t month;         // 1..12
-  uint16_t dayofweek;     // 0 = Sunday
-  uint16_t day;           // 1..31
-  uint16_t hour, minute, second, milliseconds;
+    uint16_t year;       // e.g. 2026
+    uint16_t month;      // 1..12
+    uint16_t dayofweek;  // 0 = Sunday
+    uint16_t day;        // 1..31
+    uint16_t hour, minute, second, milliseconds;
 };
 static_assert(sizeof(pfsystemtime) == 16, "a system time record is 16 bytes");
 
 // 100-nanosecond intervals since 1601-01-01 00:00 UTC, as two 32-bit halves.
 struct pffiletime {
-  uint32_t low;
-  uint32_t high;
+    uint32_t low;
+    uint32_t high;
 };
 
 // Converts a file time to a calendar time (UTC, no time-zone change).  Returns 1, or 0 when
@@ -279,21 +280,21 @@ constexpr uint32_t PF_TIME_FORCE24HOURFORMAT = 0x08;
 // current local time.  Writes at most size bytes including the terminating zero and returns the
 // bytes written including it; 0 when the result does not fit (out then holds "") or an
 // argument is bad.
-int pfgetdateformat(uint32_t locale, uint32_t flags, const pfsystemtime* time, const char* picture,
-                    char* out, int size);
+int pfgetdateformat(uint32_t locale, uint32_t flags, const pfsystemtime* time, const char* picture, char* out,
+                    int size);
 
 // Formats a time by a picture: H HH (24-hour), h hh (12-hour, or 24-hour with
 // PF_TIME_FORCE24HOURFORMAT), m mm, s ss, t tt (A/P, AM/PM; empty when forced to 24 hours);
 // quoting, time, size and result as pfgetdateformat.
-int pfgettimeformat(uint32_t locale, uint32_t flags, const pfsystemtime* time, const char* picture,
-                    char* out, int size);
+int pfgettimeformat(uint32_t locale, uint32_t flags, const pfsystemtime* time, const char* picture, char* out,
+                    int size);
 
 // ---------------------------------------------------------------------------------------------
 // Display object, surfaces, palettes
 // ---------------------------------------------------------------------------------------------
 
 struct pfpaletteentry {
-  uint8_t red, green, blue, flags;
+    uint8_t red, green, blue, flags;
 };
 static_assert(sizeof(pfpaletteentry) == 4, "a palette entry is 4 bytes");
 
@@ -304,28 +305,28 @@ constexpr uint8_t PF_PC_NOCOLLAPSE = 0x04;
 // blue 0xFF, stored blue, green, red from the low byte; the fourth byte of a 32-bit pixel is
 // unused.
 struct pfpixelformat {
-  uint32_t flags;         // PF_PF_*
-  uint32_t bitcount;      // 8, 16, 24 or 32
-  uint32_t redmask;
-  uint32_t greenmask;
-  uint32_t bluemask;
-  uint32_t alphamask;     // always 0
+    uint32_t flags;     // PF_PF_*
+    uint32_t bitcount;  // 8, 16, 24 or 32
+    uint32_t redmask;
+    uint32_t greenmask;
+    uint32_t bluemask;
+    uint32_t alphamask;  // always 0
 };
 constexpr uint32_t PF_PF_PALETTEINDEXED8 = 0x20, PF_PF_RGB = 0x40;
 
 struct pfrect {
-  int32_t left, top, right, bottom;  // right and bottom exclusive
+    int32_t left, top, right, bottom;  // right and bottom exclusive
 };
 
 // What a surface is asked to be (pfdisplaycreatesurface) and what a lock reports.
 struct pfsurfacedesc {
-  uint32_t flags;         // PF_SD_*: which fields are valid
-  int32_t width;          // pixels
-  int32_t height;         // pixels
-  int32_t pitch;          // bytes from one row to the next (filled by a lock)
-  void* surface;          // first pixel byte (filled by a lock)
-  pfpixelformat format;   // filled by a lock (and by creation)
-  uint32_t caps;          // PF_CAPS_*
+    uint32_t flags;        // PF_SD_*: which fields are valid
+    int32_t width;         // pixels
+    int32_t height;        // pixels
+    int32_t pitch;         // bytes from one row to the next (filled by a lock)
+    void* surface;         // first pixel byte (filled by a lock)
+    pfpixelformat format;  // filled by a lock (and by creation)
+    uint32_t caps;         // PF_CAPS_*
 };
 constexpr uint32_t PF_SD_CAPS = 0x1, PF_SD_HEIGHT = 0x2, PF_SD_WIDTH = 0x4, PF_SD_PITCH = 0x8,
                    PF_SD_PIXELFORMAT = 0x1000, PF_SD_LPSURFACE = 0x800;
@@ -378,7 +379,8 @@ uint32_t pfdisplayrelease(pfdisplay* display);
 // Locks the whole surface (rect must be null): fills desc->surface, pitch, width, height,
 // format and caps.  PFERR_SURFACEBUSY when already locked, PFERR_SURFACELOST when lost,
 // PFERR_INVALIDOBJECT when released, PFERR_INVALIDRECT for a non-null rect.
-pfresult pfsurfacelock(pfsurface* surface, const pfrect* rect, pfsurfacedesc* desc, uint32_t flags, void* event);
+pfresult pfsurfacelock(pfsurface* surface, const pfrect* rect, pfsurfacedesc* desc, uint32_t flags,
+                       void* event);
 
 // Ends a lock (rect must be null).  PFERR_NOTLOCKED when not locked.  Unlocking the primary
 // shows it (one presented frame).
@@ -388,7 +390,8 @@ pfresult pfsurfaceunlock(pfsurface* surface, void* rect);
 // locked (PFERR_SURFACEBUSY) or lost (PFERR_SURFACELOST); both need the same format
 // (PFERR_INVALIDPIXELFORMAT); a rectangle outside source gives PFERR_INVALIDRECT.  A copy onto
 // the primary is a present: the screen shows it (8-bit through the primary's palette).
-pfresult pfsurfacebltfast(pfsurface* dest, int x, int y, pfsurface* source, const pfrect* rect, uint32_t flags);
+pfresult pfsurfacebltfast(pfsurface* dest, int x, int y, pfsurface* source, const pfrect* rect,
+                          uint32_t flags);
 
 // 0 while the surface's memory is valid, PFERR_SURFACELOST once it was lost.
 pfresult pfsurfaceislost(pfsurface* surface);
@@ -417,8 +420,10 @@ uint32_t pfsurfacerelease(pfsurface* surface);
 // Reads or writes count entries from start (flags must be 0).  PFERR_INVALIDPARAMS when the
 // range leaves 0..255 or an argument is null.  Writing the palette attached to the primary
 // changes what the screen shows at once.
-pfresult pfpalettegetentries(pfpalette* palette, uint32_t flags, int start, int count, pfpaletteentry* entries);
-pfresult pfpalettesetentries(pfpalette* palette, uint32_t flags, int start, int count, const pfpaletteentry* entries);
+pfresult pfpalettegetentries(pfpalette* palette, uint32_t flags, int start, int count,
+                             pfpaletteentry* entries);
+pfresult pfpalettesetentries(pfpalette* palette, uint32_t flags, int start, int count,
+                             const pfpaletteentry* entries);
 
 // Takes one reference and returns how many remain.
 uint32_t pfpaletterelease(pfpalette* palette);
@@ -430,12 +435,12 @@ uint32_t pfpaletterelease(pfpalette* palette);
 // One presented frame: the primary's pixels and, in 8-bit mode, the palette they were shown
 // through.  pixels points into the primary itself: valid only while the frame is being handled.
 struct pfframe {
-  int number;               // 1 for the first present of the run
-  int width, height;        // pixels
-  int bitsperpixel;         // 8, 16, 24 or 32
-  int pitch;                // bytes per row
-  const uint8_t* pixels;
-  pfpaletteentry palette[256];
+    int number;         // 1 for the first present of the run
+    int width, height;  // pixels
+    int bitsperpixel;   // 8, 16, 24 or 32
+    int pitch;          // bytes per row
+    const uint8_t* pixels;
+    pfpaletteentry palette[256];
 };
 
 // Number of frames presented so far.

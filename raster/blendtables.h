@@ -19,7 +19,7 @@ extern bool blendtablesfor8bit;
 // screen entries below it shifted down one row.
 constexpr int blendcachesize = 256 * 255;
 static_assert(blendcachesize == 65280, "cache file layout is 256 rows of 255 bytes");
-extern const char *blendcachename;  // "crarray.cgf" in the working directory
+extern const char* blendcachename;  // "crarray.cgf" in the working directory
 
 // Builds the tables once per run: from the cache file when it is whole, else (8-bit mode only)
 // by computation with a progress bar, writing the cache for the next run.
@@ -31,11 +31,11 @@ void makeblendtablesfor8bit();
 
 // Nearest palette index to (r, g, b) among entries 0..39 and the one cube cell at the rounded
 // position; channels in [0, 1).
-int nearestpaletteindex(float r, float g, float b, const float *red, const float *green, const float *blue);
+int nearestpaletteindex(float r, float g, float b, const float* red, const float* green, const float* blue);
 
 // Palette bytes as floats, each channel byte / 256.
-void palettefloats(float *red, float *green, float *blue);
-void paletteentryfloats(int index, float *red, float *green, float *blue);
+void palettefloats(float* red, float* green, float* blue);
+void paletteentryfloats(int index, float* red, float* green, float* blue);
 
 // Sets one palette entry (flags 4) and writes it to the device palette at once.
 void setpaletteentry(int index, unsigned char red, unsigned char green, unsigned char blue);
@@ -43,20 +43,20 @@ void setpaletteentry(int index, unsigned char red, unsigned char green, unsigned
 // Computes the multiply and screen tables (255 x 255 layout) for a float palette and fills the
 // cache image `file` (blendcachesize bytes). After each finished row i, progress(i) is called
 // when given.
-void computeblendtables(const float *red, const float *green, const float *blue, unsigned char *multiply,
-                        unsigned char *screenblend, unsigned char *file, void (*progress)(int i));
+void computeblendtables(const float* red, const float* green, const float* blue, unsigned char* multiply,
+                        unsigned char* screenblend, unsigned char* file, void (*progress)(int i));
 
 // Row 255 of both tables and the inverse table for a float palette.
-void computeblendextras(const float *red, const float *green, const float *blue, unsigned char *multiply,
-                        unsigned char *screenblend, unsigned char *inverse);
+void computeblendextras(const float* red, const float* green, const float* blue, unsigned char* multiply,
+                        unsigned char* screenblend, unsigned char* inverse);
 
 // Unpacks a cache image into the two tables (255 x 255 layout).
-void unpackblendcache(const unsigned char *file, unsigned char *multiply, unsigned char *screenblend);
+void unpackblendcache(const unsigned char* file, unsigned char* multiply, unsigned char* screenblend);
 
 // Reads a cache file into `file`; false unless it holds exactly blendcachesize bytes.
-bool readblendcache(const char *path, unsigned char *file);
+bool readblendcache(const char* path, unsigned char* file);
 // Writes a cache file through a temporary file and a rename; false when it could not be written.
-bool writeblendcache(const char *path, const unsigned char *file);
+bool writeblendcache(const char* path, const unsigned char* file);
 
 // True-colour arithmetic on 0xRRGGBB values (bits 24..31 expected clear).
 int multiplycolour(int a, int b);

@@ -29,7 +29,9 @@ template <int B>
 void drawclipped(float x1, float y1, float x2, float y2, int c, int xl, int xr, int yt, int yb) {
     unsigned char* const pixels = screen.shadpixels;
     const std::ptrdiff_t pitch = screen.shadpitch;
-    auto put = [&](int x, int y) { storepixel<B>(pixels + y * pitch + static_cast<std::ptrdiff_t>(x) * B, c); };
+    auto put = [&](int x, int y) {
+        storepixel<B>(pixels + y * pitch + static_cast<std::ptrdiff_t>(x) * B, c);
+    };
 
     float dx = x2 - x1, dy = y2 - y1;
     if (dx * dx + dy * dy < singlepixel) {
@@ -55,7 +57,8 @@ void drawclipped(float x1, float y1, float x2, float y2, int c, int xl, int xr, 
             float xb = std::floor(x1) * B;
             const float xe = x2 * B;
             while (xb <= xe) {
-                storepixel<B>(pixels + clampint(static_cast<int>(y1), yt, yb) * pitch + static_cast<int>(xb), c);
+                storepixel<B>(pixels + clampint(static_cast<int>(y1), yt, yb) * pitch + static_cast<int>(xb),
+                              c);
                 y1 += slope;
                 xb += B;
             }
@@ -124,8 +127,9 @@ void drawlinefront(float x1, float y1, float x2, float y2, unsigned char c) {
     if (std::fabs(x1) > frontwalklimit || std::fabs(y1) > frontwalklimit || std::fabs(x2) > frontwalklimit ||
         std::fabs(y2) > frontwalklimit) {
         // Only the part inside the window can show; cut the walk down to it.
-        if (!cliplinesegment(x1, y1, x2, y2, static_cast<float>(screen.clipleft), static_cast<float>(screen.width - 1),
-                             static_cast<float>(screen.cliptop), static_cast<float>(screen.height - 1)))
+        if (!cliplinesegment(x1, y1, x2, y2, static_cast<float>(screen.clipleft),
+                             static_cast<float>(screen.width - 1), static_cast<float>(screen.cliptop),
+                             static_cast<float>(screen.height - 1)))
             return;
     }
     const putpixelroutine put = pixelroutines.putpixelfront;

@@ -144,7 +144,8 @@ void pushviewport(int x1, int y1, int x2, int y2) {
     constexpr int farthest = 1 << 30;  // origins beyond this would overflow the mouse and window ints
     const bool toofar = x1 < -farthest || x1 > farthest || y1 < -farthest || y1 > farthest ||
                         newright > INT_MAX || newbottom > INT_MAX ||
-                        static_cast<long long>(x1c) - x1 > INT_MAX || static_cast<long long>(y1c) - y1 > INT_MAX;
+                        static_cast<long long>(x1c) - x1 > INT_MAX ||
+                        static_cast<long long>(y1c) - y1 > INT_MAX;
     if (x1c >= x2c || y1c >= y2c || toofar) {
         viewportstack[viewportdepth++] = {l, t, r, b, 0, 0};
         screen.clipleft = screen.cliptop = screen.width = screen.height = 0;

@@ -2,8 +2,10 @@
 #pragma once
 
 // Per-depth implementations of the rectangle slots of the pixel routine table (B = 1, 3, 4).
-template <int B> void fillrectdepth(int x, int y, int w, int h, int c);
-template <int B> void drawrectdepth(int x, int y, int w, int h, int c);
+template <int B>
+void fillrectdepth(int x, int y, int w, int h, int c);
+template <int B>
+void drawrectdepth(int x, int y, int w, int h, int c);
 
 // Calls through the pixel routine table: the w x h rectangle with top-left (x, y), and the
 // outline through (x, y) and (x + w, y + h).

@@ -9,7 +9,7 @@
 constexpr unsigned char transparentkey[3] = {0x56, 0x34, 0x12};
 
 using blendpixelroutine = void (*)(int x, int y, int c);
-using glyphroutine = void (*)(int x, int y, const unsigned char *sprite, int c);
+using glyphroutine = void (*)(int x, int y, const unsigned char* sprite, int c);
 
 // Per-depth blends of one pixel of shad, without clipping; null until selectblendroutines.
 extern blendpixelroutine multiplypixel;
@@ -22,25 +22,27 @@ extern glyphroutine drawglyph;
 extern blendpixelroutine glyphpixel;
 
 // Per-depth implementations of the sprite slots of the pixel routine table (B = 1, 3, 4).
-template <int B> void drawspritewrapdepth(int x, int y, const unsigned char *sprite);
-template <int B> void drawspritedepth(int x, int y, const unsigned char *sprite);
+template <int B>
+void drawspritewrapdepth(int x, int y, const unsigned char* sprite);
+template <int B>
+void drawspritedepth(int x, int y, const unsigned char* sprite);
 
 // Calls through the pixel routine table.
-void drawspritewrap(int x, int y, const unsigned char *sprite);
-void drawsprite(int x, int y, const unsigned char *sprite);
+void drawspritewrap(int x, int y, const unsigned char* sprite);
+void drawsprite(int x, int y, const unsigned char* sprite);
 
 // 8-bit opaque copy onto the locked primary surface, with wrap-around (nothing in true colour).
-void drawspritefront(int x, int y, const unsigned char *sprite);
+void drawspritefront(int x, int y, const unsigned char* sprite);
 // True colour: blends a 4-byte-per-pixel sprite by its alpha, with wrap-around (nothing in 8-bit).
-void drawspritealpha(int x, int y, const unsigned char *sprite);
+void drawspritealpha(int x, int y, const unsigned char* sprite);
 // Screen-blends the sprite's own colours onto shad, with wrap-around.
-void drawspritelight(int x, int y, const unsigned char *sprite);
+void drawspritelight(int x, int y, const unsigned char* sprite);
 
 // The glyph blitters of every mode for the current depth, with wrap-around.
-void drawglyphtint(int x, int y, const unsigned char *sprite, int c);
-void drawglyphdark(int x, int y, const unsigned char *sprite, int c);
-void drawglyphlight(int x, int y, const unsigned char *sprite, int c);
-void drawglyphcover(int x, int y, const unsigned char *sprite, int c);
+void drawglyphtint(int x, int y, const unsigned char* sprite, int c);
+void drawglyphdark(int x, int y, const unsigned char* sprite, int c);
+void drawglyphlight(int x, int y, const unsigned char* sprite, int c);
+void drawglyphcover(int x, int y, const unsigned char* sprite, int c);
 
 // Blends inside the clip window only; the screen blend also skips colour 0.
 void multiplypixelclipped(int x, int y, int c);
@@ -57,7 +59,7 @@ void selectblendroutines();
 // Reads an 8-bit sprite at offset of an open file into buffer (which must hold 2 + w x h bytes).
 // Returns 1 when the whole sprite was read. A file that ends early leaves every missing pixel
 // transparent (and a missing size as an empty sprite) and returns 0.
-int readsprite(unsigned char *buffer, std::FILE *file, int offset);
+int readsprite(unsigned char* buffer, std::FILE* file, int offset);
 // Opens path and reads the sprite at offset: 1 when read whole, 0 when the file cannot be
 // opened (buffer untouched) or ends early (as readsprite).
-int loadsprite(unsigned char *buffer, const char *path, int offset);
+int loadsprite(unsigned char* buffer, const char* path, int offset);

@@ -18,11 +18,11 @@ const char* const demotitle = "Dynamic aperture for exponential VOX-FFAG magnet 
 
 namespace {
 
-constexpr double visibleheight = 0.4;   // m of transverse position over the screen height
-constexpr double gridhalfextent = 0.1;  // m
-constexpr double gridspacing = 0.01;    // m
-constexpr double anglespan = 0.1;       // rad over half the screen height
-constexpr double diagonal = 0.707;      // projection onto the diagonals
+constexpr double visibleheight = 0.4;                    // m of transverse position over the screen height
+constexpr double gridhalfextent = 0.1;                   // m
+constexpr double gridspacing = 0.01;                     // m
+constexpr double anglespan = 0.1;                        // rad over half the screen height
+constexpr double diagonal = 0.707;                       // projection onto the diagonals
 constexpr double nearfraction = 0.2, farfraction = 0.8;  // phase-space view centres, of W and H
 
 constexpr int gridcolour = 1;
@@ -58,9 +58,11 @@ void drawscalegrid(const beamview& v) {
     for (int i = -10; i <= 10; ++i) {
         const double across = gridspacing * i * v.s;
         drawline(static_cast<float>(v.cx + across), static_cast<float>(v.cy + gridhalfextent * v.s),
-                 static_cast<float>(v.cx + across), static_cast<float>(v.cy - gridhalfextent * v.s), gridcolour);
+                 static_cast<float>(v.cx + across), static_cast<float>(v.cy - gridhalfextent * v.s),
+                 gridcolour);
         drawline(static_cast<float>(v.cx - gridhalfextent * v.s), static_cast<float>(v.cy + across),
-                 static_cast<float>(v.cx + gridhalfextent * v.s), static_cast<float>(v.cy + across), gridcolour);
+                 static_cast<float>(v.cx + gridhalfextent * v.s), static_cast<float>(v.cy + across),
+                 gridcolour);
     }
 }
 
@@ -112,7 +114,8 @@ int appmain(const char* commandline) {
     makebeam(&beam);
     double distance = startdistance;
     uint8_t fast = 0;
-    if (screen.width == 0) fatalerror("GRAPHICS() macro not called at LOOP start, or no resolution specified");
+    if (screen.width == 0)
+        fatalerror("GRAPHICS() macro not called at LOOP start, or no resolution specified");
     dealwithmessages();  // fills keys before the first frame
     bool quit = false;
     while (!quit) {

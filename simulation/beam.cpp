@@ -67,8 +67,10 @@ void advancebeam(dynarray* beam, double* distance, bool fast) {
             ++cursor;
             if (!*cursor) cursor = lattice;
         }
-        if (current == 'F') magnetstep(beam, +beamstep);
-        else if (current == 'D') magnetstep(beam, -beamstep);
+        if (current == 'F')
+            magnetstep(beam, +beamstep);
+        else if (current == 'D')
+            magnetstep(beam, -beamstep);
         driftbeam(beam, beamstep);
         *distance = *distance + beamstep;
         pos = pos + beamstep;

@@ -40,10 +40,16 @@ TEST(AppmainFrame, PlotsFiveViewsAndCulls) {
     EXPECT_EQ(xs, (std::set<double>{0.02, 0.5}));
 
     const std::map<std::pair<int, int>, int> expect = {
-        {{105, 60}, 15}, {{42, 75}, 12}, {{155, 65}, 11}, {{38, 5}, 73}, {{165, 27}, 223},
+        {{105, 60}, 15},
+        {{42, 75}, 12},
+        {{155, 65}, 11},
+        {{38, 5}, 73},
+        {{165, 27}, 223},
         // the particle on the aperture edge: its cross-section (x 225) and anti-diagonal (x 204)
         // pixels fall off the screen
-        {{102, 80}, 12}, {{160, 80}, 11}, {{84, 20}, 73},
+        {{102, 80}, 12},
+        {{160, 80}, 11},
+        {{84, 20}, 73},
     };
     for (int y = 0; y < 100; ++y) {
         for (int x = 0; x < 200; ++x) {
@@ -79,8 +85,9 @@ TEST(AppmainFrame, FastModeEdgeAndAcceleration) {
         bool f, lastf, a;
         bool fastafter;
     };
-    const Frame frames[] = {{false, false, false, false}, {true, false, false, true}, {true, true, true, true},
-                            {false, true, false, true},   {true, false, true, false}, {true, true, false, false}};
+    const Frame frames[] = {{false, false, false, false}, {true, false, false, true},
+                            {true, true, true, true},     {false, true, false, true},
+                            {true, false, true, false},   {true, true, false, false}};
     dynarray beam = beamof({{0.001, 0.0, 0.0, 0.0, 800}});
     double distance = -2.0;
     uint8_t fast = 0;
@@ -131,7 +138,8 @@ TEST_F(AppmainRun, QuitsAfterAKnownNumberOfFrames) {
         EXPECT_EQ(appmain("ignored --options"), 0);
         EXPECT_EQ(pfpresentcount(), 1 + k.frames) << k.what;
         EXPECT_EQ(pfheadlesspumps(), 1 + k.frames) << k.what;
-        EXPECT_STREQ(pfwindowtitle(screen.window), "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]");
+        EXPECT_STREQ(pfwindowtitle(screen.window),
+                     "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]");
         EXPECT_EQ(screen.bytesperpixel, 1);
         EXPECT_EQ(screen.width, 64);
     }
@@ -139,8 +147,9 @@ TEST_F(AppmainRun, QuitsAfterAKnownNumberOfFrames) {
 
 TEST_F(AppmainRun, NoResolutionIsFatal) {
     pfheadlesssetdesktop(0, 0);
-    EXPECT_EXIT(appmain(""), [](int) { return true; },
-                "GRAPHICS\\(\\) macro not called at LOOP start, or no resolution specified");
+    EXPECT_EXIT(
+        appmain(""), [](int) { return true; },
+        "GRAPHICS\\(\\) macro not called at LOOP start, or no resolution specified");
     EXPECT_NE(errorlog().find("GRAPHICS() macro not called at LOOP start, or no resolution specified"),
               std::string::npos);
 }

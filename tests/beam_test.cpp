@@ -157,7 +157,8 @@ TEST(BeamAdvance, ElementLocatingRuleFromTheStart) {
     // Two whole cells later the pattern is still 8 F, 80 O, 9 D, 80 O.
     seen.assign(1, 'F');  // not seen = "F": GCC 12 at -O3 warns falsely (-Wrestrict) on that assignment
     for (int i = 1; i < 2 * 177; ++i) seen += elementseenbyprobe(probe, distance);
-    std::string cell = std::string(8, 'F') + std::string(80, 'O') + std::string(9, 'D') + std::string(80, 'O');
+    std::string cell =
+        std::string(8, 'F') + std::string(80, 'O') + std::string(9, 'D') + std::string(80, 'O');
     EXPECT_EQ(seen, cell + cell);
     dynarrayrelease(probe);
 }
@@ -240,8 +241,8 @@ TEST(BeamCull, RemovesOutsideAndNotANumberKeepsTheEdge) {
     struct {
         double x, y;
         bool stays;
-    } cases[] = {{0.5, 0, true},  {0, -0.5, true}, {0.01, 0.02, true}, {0.6, 0, false},
-                 {0.36, 0.36, false}, {nan, 0, false}, {0, nan, false}, {inf, 0, false},
+    } cases[] = {{0.5, 0, true},         {0, -0.5, true},    {0.01, 0.02, true}, {0.6, 0, false},
+                 {0.36, 0.36, false},    {nan, 0, false},    {0, nan, false},    {inf, 0, false},
                  {-0.5000001, 0, false}, {0.35, -0.35, true}};
     std::vector<particle> all;
     std::vector<double> keptenergies;

@@ -20,7 +20,8 @@ std::vector<std::vector<int>> daughtersof(int species) {
     std::vector<std::vector<int>> out;
     const decayentry& e = decays[species];
     for (uint32_t c = 0; c < e.channels.count; ++c)
-        out.emplace_back(e.channellist[c].daughters, e.channellist[c].daughters + e.channellist[c].ndaughters);
+        out.emplace_back(e.channellist[c].daughters,
+                         e.channellist[c].daughters + e.channellist[c].ndaughters);
     return out;
 }
 

@@ -44,10 +44,10 @@ runresult rundemo(const std::string& name, const std::string& keys, const char* 
     fs::copy_file(fs::path(VOXDA_SOURCE_DIR) / "assets" / "font.dat", r.dir / "font.dat");
     if (!cache.empty()) fs::copy_file(cache, r.dir / "crarray.cgf");
     const std::string binary = builtprogram("voxda");
-    const std::string command = "cd '" + r.dir.string() +
-                                "' && VOXDA_DISPLAY=" + display + " VOXDA_SCREEN=" + std::to_string(screenw) + "x" +
-                                std::to_string(screenh) + " VOXDA_KEYS='" + keys + "' VOXDA_CAPTURE='" +
-                                (r.dir / "frames").string() + ":1-100' '" + binary + "' > output.txt 2>&1";
+    const std::string command = "cd '" + r.dir.string() + "' && VOXDA_DISPLAY=" + display +
+                                " VOXDA_SCREEN=" + std::to_string(screenw) + "x" + std::to_string(screenh) +
+                                " VOXDA_KEYS='" + keys + "' VOXDA_CAPTURE='" + (r.dir / "frames").string() +
+                                ":1-100' '" + binary + "' > output.txt 2>&1";
     r.status = runcommand(command);
     return r;
 }
@@ -66,7 +66,8 @@ std::vector<uint8_t> expectedpicture(const dynarray& beam) {
     auto put = [&](double x, double y, int c) {
         if (!(x > -1e9 && x < 1e9 && y > -1e9 && y < 1e9)) return;
         const int ix = static_cast<int>(x), iy = static_cast<int>(y);
-        if (ix >= 0 && ix < screenw && iy >= 0 && iy < screenh) p[static_cast<size_t>(iy) * screenw + ix] = static_cast<uint8_t>(c);
+        if (ix >= 0 && ix < screenw && iy >= 0 && iy < screenh)
+            p[static_cast<size_t>(iy) * screenw + ix] = static_cast<uint8_t>(c);
     };
     for (int k = 0; k <= 20; ++k)
         for (int t = 60; t <= 180; ++t) {
@@ -133,7 +134,8 @@ bool showsstatustext(const bmpimage& got) {
     for (int line = 0; line < 3; ++line) {
         int n = 0;
         for (int y = 16 * line; y < 16 * line + 15; ++y)
-            for (int x = 0; x < statusw; ++x) n += got.at(x, y) == 15 || (got.at(x, y) >= 17 && got.at(x, y) <= 39);
+            for (int x = 0; x < statusw; ++x)
+                n += got.at(x, y) == 15 || (got.at(x, y) >= 17 && got.at(x, y) <= 39);
         if (n < 40) return false;
     }
     return true;
@@ -165,7 +167,8 @@ TEST(DemoEndToEnd, QuitsOnQAndShowsTheFirstFrame) {
     const std::vector<uint8_t> want = expectedpicture(beam);
     EXPECT_EQ(differences(first, want), 0);
     // Every view shows up, and the grid's corners are in colour 1.
-    for (int c : {1, 15, 12, 11, 73, 223}) EXPECT_GT(std::count(first.index.begin(), first.index.end(), c), 50) << c;
+    for (int c : {1, 15, 12, 11, 73, 223})
+        EXPECT_GT(std::count(first.index.begin(), first.index.end(), c), 50) << c;
     EXPECT_EQ(first.at(100, 60), 1);
     EXPECT_EQ(first.at(220, 180), 1);
     EXPECT_TRUE(showsstatustext(first));
@@ -204,7 +207,8 @@ TEST(DemoEndToEnd, AcceleratesWhileAIsHeld) {
     bmpimage got;
     ASSERT_TRUE(readbmp8(framefile(r, 9), got));
     EXPECT_EQ(differences(got, expectedpicture(beamatframe(8, {3}, {4, 5, 6}))), 0);
-    EXPECT_GT(differences(got, expectedpicture(beamatframe(8, {3}))), 100) << "acceleration made no difference";
+    EXPECT_GT(differences(got, expectedpicture(beamatframe(8, {3}))), 100)
+        << "acceleration made no difference";
 }
 
 // The Windows key minimises; the demo resumes and goes on drawing the same beam. Control+Esc

@@ -21,7 +21,7 @@
 // size, every display global zeroed and the working directory a fresh temporary one (the error
 // log is written there). Nothing is released at the end: the next test restarts the platform.
 class displaytest : public ::testing::Test {
-protected:
+  protected:
     std::filesystem::path olddir, tempdir;
 
     void SetUp() override {

@@ -285,8 +285,8 @@ TEST(DynarrayFile, CompactLayoutBytesAndRoundTrip) {
 
 TEST(DynarrayFile, ShortDamagedAndMissingFilesAreReported) {
     testtempdir dir;
-    std::vector<unsigned char> full = {3, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42,
-                                       1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    std::vector<unsigned char> full = {3,    0,    0, 0, 4, 0, 0, 0, 1, 0, 0, 0,  0x00, 0x00,
+                                       0x70, 0x42, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11,   12};
     struct {
         const char* what;
         std::vector<unsigned char> bytes;
@@ -296,9 +296,15 @@ TEST(DynarrayFile, ShortDamagedAndMissingFilesAreReported) {
         {"one byte short", std::vector<unsigned char>(full.begin(), full.end() - 1), false},
         {"header cut", std::vector<unsigned char>(full.begin(), full.begin() + 10), false},
         {"empty file", {}, false},
-        {"huge count", {0xFF, 0xFF, 0xFF, 0xFF, 40, 0, 0, 0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42, 1, 2}, false},
-        {"huge minimum capacity", {0, 0, 0, 0, 40, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x70, 0x42}, false},
-        {"huge element size", {1, 0, 0, 0, 0, 0, 0, 0xF0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42, 1, 2, 3}, false},
+        {"huge count",
+         {0xFF, 0xFF, 0xFF, 0xFF, 40, 0, 0, 0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42, 1, 2},
+         false},
+        {"huge minimum capacity",
+         {0, 0, 0, 0, 40, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x70, 0x42},
+         false},
+        {"huge element size",
+         {1, 0, 0, 0, 0, 0, 0, 0xF0, 1, 0, 0, 0, 0x00, 0x00, 0x70, 0x42, 1, 2, 3},
+         false},
         {"compact short", {2, 0, 0, 0, 3, 1, 2, 3, 4, 5}, true},
         {"compact header cut", {2, 0, 0}, true},
     };
@@ -329,8 +335,8 @@ TEST(DynarrayFile, ShortDamagedAndMissingFilesAreReported) {
 TEST(DynarrayFile, OddGrowthInAFileStillKeepsRoomForEveryElement) {
     testtempdir dir;
     // growth 1000.0f (0x447A0000) would give a fill target above one.
-    std::vector<unsigned char> bytes = {2, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0x00, 0x00, 0x7A, 0x44,
-                                        1, 0, 0, 0, 2, 0, 0, 0};
+    std::vector<unsigned char> bytes = {2,    0,    0,    0,    4, 0, 0, 0, 1, 0, 0, 0,
+                                        0x00, 0x00, 0x7A, 0x44, 1, 0, 0, 0, 2, 0, 0, 0};
     std::string path = dir.file("growth.bin");
     writebytes(path, bytes);
     bool ok = false;

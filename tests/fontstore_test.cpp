@@ -42,9 +42,22 @@ TEST_F(FontstoreTest, FileEdgeCases) {
     const filecase cases[] = {
         {"missing", {}, true, 0, {{0, placeholder}, {511, placeholder}}, 1, 1, 2},
         {"empty", {}, false, 0, {{0, placeholder}, {511, placeholder}}, 1, 1, 2},
-        {"three records", three, false, 1,
-         {{0, {2, 1, 7, 255}}, {1, {0, 3}}, {2, {1, 2, 15, 16}}, {3, placeholder}, {511, placeholder}}, 2, 3, 2},
-        {"short last record", shortlast, false, 1, {{0, {2, 1, 7, 255}}, {1, placeholder}, {2, placeholder}}, 2, 1, 2},
+        {"three records",
+         three,
+         false,
+         1,
+         {{0, {2, 1, 7, 255}}, {1, {0, 3}}, {2, {1, 2, 15, 16}}, {3, placeholder}, {511, placeholder}},
+         2,
+         3,
+         2},
+        {"short last record",
+         shortlast,
+         false,
+         1,
+         {{0, {2, 1, 7, 255}}, {1, placeholder}, {2, placeholder}},
+         2,
+         1,
+         2},
         {"trailing bytes", trailing, false, 1, {{0, {1, 1, 9}}, {511, {3, 1, 1, 2, 3}}}, 3, 1, 2},
     };
     for (const filecase& c : cases) {
@@ -56,7 +69,8 @@ TEST_F(FontstoreTest, FileEdgeCases) {
         font* f = fonttable[0];
         EXPECT_EQ(currentfont, f) << c.name;
         EXPECT_STREQ(f->name, "normal") << c.name;
-        for (const auto& [code, expected] : c.glyphs) EXPECT_EQ(glyphbytesof(f, code), expected) << c.name << " glyph " << code;
+        for (const auto& [code, expected] : c.glyphs)
+            EXPECT_EQ(glyphbytesof(f, code), expected) << c.name << " glyph " << code;
         EXPECT_EQ(f->maxwidth, c.maxwidth) << c.name;
         EXPECT_EQ(f->maxheight, c.maxheight) << c.name;
         EXPECT_EQ(f->cellwidth, c.cellwidth) << c.name;
@@ -100,8 +114,11 @@ TEST_F(FontstoreTest, TrueColourConversionAndSavingBack) {
     std::vector<uint8_t> saved = readbytes(dir / "tc.dat");
     // Cube index 40 + b0/43 + 6 (b1/43) + 36 (b2/43); white is written as the basic white 15
     // because cube index 255 would read back as transparent.
-    auto cube = [](int b0, int b1, int b2) { return static_cast<uint8_t>(40 + b0 / 43 + 6 * (b1 / 43) + 36 * (b2 / 43)); };
-    const std::vector<uint8_t> first{5, 1, 15, cube(0, 0, 0x7F), cube(0x3F, 0x3F, 0x3F), 255, cube(204, 102, 204)};
+    auto cube = [](int b0, int b1, int b2) {
+        return static_cast<uint8_t>(40 + b0 / 43 + 6 * (b1 / 43) + 36 * (b2 / 43));
+    };
+    const std::vector<uint8_t> first{
+        5, 1, 15, cube(0, 0, 0x7F), cube(0x3F, 0x3F, 0x3F), 255, cube(204, 102, 204)};
     ASSERT_GE(saved.size(), first.size());
     EXPECT_EQ(std::vector<uint8_t>(saved.begin(), saved.begin() + 7), first);
     EXPECT_EQ(saved.size(), 7u + 2 + 1 + 510u * 3);  // every further glyph a 1 × 1 record
@@ -116,7 +133,8 @@ TEST_F(FontstoreTest, TrueColourConversionAndSavingBack) {
 TEST_F(FontstoreTest, EightBitSaveRoundTrip) {
     opendisplay(1);
     std::filesystem::path dir = freshtestdir("fontstore_roundtrip");
-    std::vector<uint8_t> bytes = filebytes(fontrecords(record{2, 3, {15, 16, 255, 0, 39, 7}}, {{67, solid(4, 3, 20)}}));
+    std::vector<uint8_t> bytes =
+        filebytes(fontrecords(record{2, 3, {15, 16, 255, 0, 39, 7}}, {{67, solid(4, 3, 20)}}));
     makefont(bytes.data(), static_cast<int>(bytes.size()), "normal");
     ASSERT_EQ(savefont((dir / "out.dat").c_str(), "normal"), 1);
     EXPECT_EQ(readbytes(dir / "out.dat"), bytes);
@@ -173,7 +191,8 @@ TEST_F(FontstoreTest, DeletingFontsAndFamilies) {
 TEST_F(FontstoreTest, CopyRenameAndReframe) {
     opendisplay(1);
     // Glyph 48 ('0') is 3 × 2: rows {1 2 3} {4 5 6}; glyph 49 ('1') is 1 × 2.
-    std::vector<uint8_t> bytes = filebytes(fontrecords(solid(1, 2, 9), {{48, record{3, 2, {1, 2, 3, 4, 5, 6}}}}));
+    std::vector<uint8_t> bytes =
+        filebytes(fontrecords(solid(1, 2, 9), {{48, record{3, 2, {1, 2, 3, 4, 5, 6}}}}));
     font* f = makefont(bytes.data(), static_cast<int>(bytes.size()), "normal");
     font* c = copyfont(f);
     renamefont(c, "copy");
@@ -184,14 +203,16 @@ TEST_F(FontstoreTest, CopyRenameAndReframe) {
     // 5 × 1 canvas: pixel (x, 0) is old (x + 1 - 2, 0 + 1 - 0), so the old second row, centred.
     reframeglyph(c, 48, 5, 1);
     EXPECT_EQ(glyphbytesof(c, 48), (std::vector<uint8_t>{5, 1, 255, 4, 5, 6, 255}));
-    EXPECT_EQ(glyphbytesof(f, 48), (std::vector<uint8_t>{3, 2, 1, 2, 3, 4, 5, 6}));  // the original is untouched
+    EXPECT_EQ(glyphbytesof(f, 48),
+              (std::vector<uint8_t>{3, 2, 1, 2, 3, 4, 5, 6}));  // the original is untouched
     // 2 × 3 canvas: pixel (x, y) is old (x + 1 - 1, y + 1 - 1).
     reframeglyph(f, 48, 2, 3);
     EXPECT_EQ(glyphbytesof(f, 48), (std::vector<uint8_t>{2, 3, 1, 2, 4, 5, 255, 255}));
 
     evendigits(c);  // widest digit is 5
     for (int d = '0'; d <= '9'; d++) EXPECT_EQ(c->glyphs[d][0], 5) << d;
-    EXPECT_EQ(glyphbytesof(c, 49), (std::vector<uint8_t>{5, 2, 255, 255, 9, 255, 255, 255, 255, 9, 255, 255}));
+    EXPECT_EQ(glyphbytesof(c, 49),
+              (std::vector<uint8_t>{5, 2, 255, 255, 9, 255, 255, 255, 255, 9, 255, 255}));
 }
 
 TEST_F(FontstoreTest, MemoryEstimate) {
@@ -202,7 +223,8 @@ TEST_F(FontstoreTest, MemoryEstimate) {
     // Pixels are counted at 4 bytes in 32-bit mode.
     long glyphsofabc = 511L * (2 + 2 * 3 * 4) + (2 + 4 * 1 * 4);
     long glyphsofde = 512L * (2 + 1 * 4);
-    long expected = static_cast<long>(sizeof(dynarray)) + static_cast<long>(fontlist.capacity) * sizeof(font*) +
+    long expected = static_cast<long>(sizeof(dynarray)) +
+                    static_cast<long>(fontlist.capacity) * sizeof(font*) +
                     2 * static_cast<long>(sizeof(font)) + 3 + 2 + glyphsofabc + glyphsofde;
     EXPECT_EQ(fontmemory(), expected);
 }

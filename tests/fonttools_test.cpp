@@ -36,7 +36,9 @@ TEST(FonttoolsTest, SpecimenWritesAPictureWithText) {
     EXPECT_EQ(b[0], 'B');
     EXPECT_EQ(b[1], 'M');
     EXPECT_EQ(le32(b, 18), 1280u);
-    EXPECT_EQ(static_cast<int32_t>(le32(b, 22)) < 0 ? -static_cast<int32_t>(le32(b, 22)) : static_cast<int32_t>(le32(b, 22)), 800);
+    EXPECT_EQ(static_cast<int32_t>(le32(b, 22)) < 0 ? -static_cast<int32_t>(le32(b, 22))
+                                                    : static_cast<int32_t>(le32(b, 22)),
+              800);
     EXPECT_EQ(b[28], 8);
     // Plenty of white and grey text pixels, and the markup line's red.
     size_t text = 0, red = 0;
@@ -55,7 +57,8 @@ TEST(FonttoolsTest, EditSessionSavesAndKeepsABackup) {
     const std::vector<uint8_t> original{2, 1, 15, 7, 1, 1, 9};
     {
         std::ofstream out(dir / "my.dat", std::ios::binary);
-        out.write(reinterpret_cast<const char*>(original.data()), static_cast<std::streamsize>(original.size()));
+        out.write(reinterpret_cast<const char*>(original.data()),
+                  static_cast<std::streamsize>(original.size()));
     }
     // Right arrow adds a transparent column to glyph 0, D doubles it, Q saves and quits.
     ASSERT_EQ(runin(dir, "VOXDA_DISPLAY=headless VOXDA_SCREEN=640x480 VOXDA_KEYS='RIGHT@3 D@8 Q@14' '" +

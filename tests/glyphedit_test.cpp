@@ -30,7 +30,7 @@ constexpr int arrowleft = 0x25, arrowup = 0x26, arrowright = 0x27, arrowdown = 0
 // A 640 × 480 8-bit headless display in a fresh working directory, and a font whose glyphs
 // are 8 × 12 (glyph 0: transparent but for pixel (1, 0) = 15 and (3, 5) = 0).
 class GlypheditTest : public displaytest {
-protected:
+  protected:
     void SetUp() override {
         displaytest::SetUp();
         if (HasFatalFailure()) return;
@@ -50,7 +50,9 @@ protected:
         displaytest::TearDown();
     }
     // Runs action at the n-th keyboard read from now.
-    void at(int n, std::function<void()> action) { pfheadlessatpump(pfheadlesspumps() + n, std::move(action)); }
+    void at(int n, std::function<void()> action) {
+        pfheadlessatpump(pfheadlesspumps() + n, std::move(action));
+    }
     uint8_t pixel(int x, int y) const { return f->glyphs[0][2 + y * f->glyphs[0][0] + x]; }
 
     font* f = nullptr;
@@ -62,7 +64,7 @@ TEST_F(GlypheditTest, PaintPickAndSelect) {
     // The layout for 8 × 12 glyphs on 640 × 480: zoom min(320 / 8, 480 / 12) = 40; table
     // cells min(9, (320 - 160) / 16) = 9 by min(13, 480 / 32) = 13.
     at(1, [] {
-        pfheadlessmouse(445, 5, 0);  // the first message without buttons unlatches the mouse
+        pfheadlessmouse(445, 5, 0);         // the first message without buttons unlatches the mouse
         pfheadlessbutton(0, true, 445, 5);  // palette swatch (445 - 320) / 10 = 12
     });
     at(2, [] {
@@ -92,11 +94,14 @@ TEST_F(GlypheditTest, PaintPickAndSelect) {
     EXPECT_EQ(pixel(3, 5), 0);
     const std::vector<pfheadlessframe>& frames = pfheadlessframes();
     ASSERT_FALSE(frames.empty());
-    auto index = [](const pfheadlessframe& frame, int x, int y) { return frame.pixels[static_cast<size_t>(y) * frame.pitch + x]; };
+    auto index = [](const pfheadlessframe& frame, int x, int y) {
+        return frame.pixels[static_cast<size_t>(y) * frame.pitch + x];
+    };
     // Some frame showed the painted pixel magnified to 41 × 41 (x 80..120, y 120..160).
     bool painted = false;
     for (const pfheadlessframe& frame : frames)
-        painted = painted || (index(frame, 81, 121) == 12 && index(frame, 119, 159) == 12 && index(frame, 79, 121) != 12);
+        painted = painted || (index(frame, 81, 121) == 12 && index(frame, 119, 159) == 12 &&
+                              index(frame, 79, 121) != 12);
     EXPECT_TRUE(painted);
     const pfheadlessframe& last = frames.back();
     EXPECT_EQ(index(last, 320 + 10 * 12 + 5, 5), 12);  // palette swatches
@@ -135,8 +140,8 @@ TEST_F(GlypheditTest, SizeLimitsAndTrim) {
         int newwidth, newheight;
     };
     const limitcase cases[] = {
-        {51, 2, keyD, 51, 2},    {50, 2, keyD, 100, 4},     {100, 3, arrowright, 100, 3},
-        {1, 3, arrowleft, 1, 3}, {4, 1, arrowup, 4, 1},     {4, 100, arrowdown, 4, 100},
+        {51, 2, keyD, 51, 2},    {50, 2, keyD, 100, 4}, {100, 3, arrowright, 100, 3},
+        {1, 3, arrowleft, 1, 3}, {4, 1, arrowup, 4, 1}, {4, 100, arrowdown, 4, 100},
     };
     for (const limitcase& c : cases) {
         replaceglyph(f, 0, newglyph(c.width, c.height));

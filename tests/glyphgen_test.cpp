@@ -10,7 +10,7 @@ using namespace textfixture;
 namespace {
 
 class GlyphgenTest : public display {
-protected:
+  protected:
     // A font whose 512 glyphs are all `fill`, with some codes replaced.
     font* makeglyphfont(const record& fill, const std::vector<std::pair<int, record>>& changes = {}) {
         std::vector<uint8_t> bytes = filebytes(fontrecords(fill, changes));
@@ -43,8 +43,8 @@ TEST_F(GlyphgenTest, ScaledSizesAndGreyLevels) {
     };
     // floor(W × s) + 1 per axis. Mixed factors enlarge first: (2, 0.5) makes 17 × 13, then
     // 18 × floor(6.5) + 1; (0.5, 2) makes 9 × 25, then floor(4.5) + 1 × 26.
-    const scalecase cases[] = {{0.5f, 0.5f, 5, 7, true},   {1.0f, 1.0f, 9, 13, true},
-                               {2.0f, 0.5f, 18, 7, true},  {0.5f, 2.0f, 5, 26, true},
+    const scalecase cases[] = {{0.5f, 0.5f, 5, 7, true},    {1.0f, 1.0f, 9, 13, true},
+                               {2.0f, 0.5f, 18, 7, true},   {0.5f, 2.0f, 5, 26, true},
                                {1.5f, 1.0f, 13, 13, false}, {40.0f, 40.0f, 255, 255, false}};
     int code = 65;
     for (const scalecase& c : cases) {
@@ -59,8 +59,10 @@ TEST_F(GlyphgenTest, ScaledSizesAndGreyLevels) {
         } else {
             // Enlargement: black and white from the threshold, ramp levels where the
             // sub-samples were counted (pixels next to changed ones are counted too).
-            EXPECT_TRUE(std::all_of(p.begin(), p.end(), [](uint8_t v) { return v == 0 || v == 15 || (v >= 16 && v <= 39); }));
-            EXPECT_NE(std::find_if(p.begin(), p.end(), [](uint8_t v) { return v == 15 || v == 39; }), p.end());
+            EXPECT_TRUE(std::all_of(p.begin(), p.end(),
+                                    [](uint8_t v) { return v == 0 || v == 15 || (v >= 16 && v <= 39); }));
+            EXPECT_NE(std::find_if(p.begin(), p.end(), [](uint8_t v) { return v == 15 || v == 39; }),
+                      p.end());
             EXPECT_NE(std::find_if(p.begin(), p.end(), [](uint8_t v) { return v > 16 && v < 39; }), p.end());
         }
         code++;
@@ -79,9 +81,9 @@ TEST_F(GlyphgenTest, ReductionNormalisesAndBrightensDigits) {
     // coverage. A 4 × 2 glyph, left half white, right half transparent, at (0.5, 1): cell 0
     // holds 2, cell 1 holds 0, cell 2 holds 0 (the extra column).
     font* f = makeglyphfont(record{2, 2, {27, 255, 255, 255}}, {{'A', record{4, 1, {15, 15, 255, 255}}},
-                                                               {'4', record{4, 1, {15, 39, 27, 255}}},
-                                                               {'B', record{4, 1, {15, 39, 27, 255}}},
-                                                               {'C', solid(2, 2, 255)}});
+                                                                {'4', record{4, 1, {15, 39, 27, 255}}},
+                                                                {'B', record{4, 1, {15, 39, 27, 255}}},
+                                                                {'C', solid(2, 2, 255)}});
     scaleglyph(f, 0, 0.5f, 0.5f);
     EXPECT_EQ(pixelsof(f, 0), (std::vector<uint8_t>{39, 16, 16, 16}));
     scaleglyph(f, 'A', 0.5f, 1.0f);
@@ -92,7 +94,8 @@ TEST_F(GlyphgenTest, ReductionNormalisesAndBrightensDigits) {
     float b = static_cast<float>(10 * screen.palette[27].red) / 2550.0f;
     float ratio = b / 2.0f;
     EXPECT_EQ(pixelsof(f, 'B')[1], static_cast<uint8_t>(std::floor(23.9 * ratio + 16.0)));
-    EXPECT_EQ(pixelsof(f, '4')[1], static_cast<uint8_t>(std::floor(23.9 * std::pow(ratio, 5.0f / 9.0f) + 16.0)));
+    EXPECT_EQ(pixelsof(f, '4')[1],
+              static_cast<uint8_t>(std::floor(23.9 * std::pow(ratio, 5.0f / 9.0f) + 16.0)));
     EXPECT_GT(pixelsof(f, '4')[1], pixelsof(f, 'B')[1]);
     // A glyph with no brightness at all stays at level 0.
     scaleglyph(f, 'C', 0.5f, 0.5f);
@@ -122,7 +125,8 @@ TEST_F(GlyphgenTest, EnlargementGradesEdgesInTrueColour) {
 TEST_F(GlyphgenTest, EmboldenAndThin) {
     opendisplay(1);
     // maxwidth 8 (glyph 1), b = 0.05: h = 0.2, one extra tap, kernel (1, 0.4).
-    font* f = makeglyphfont(record{3, 1, {15, 255, 255}}, {{1, solid(8, 1, 255)}, {2, record{5, 1, {255, 15, 15, 15, 255}}}});
+    font* f = makeglyphfont(record{3, 1, {15, 255, 255}},
+                            {{1, solid(8, 1, 255)}, {2, record{5, 1, {255, 15, 15, 15, 255}}}});
     auto level = [](double v) { return static_cast<uint8_t>(std::floor(23.9 * v + 16.0)); };
     emboldenglyph(f, 0, 0.05f);
     EXPECT_EQ(pixelsof(f, 0), (std::vector<uint8_t>{39, level(0.4f), 16, 16}));

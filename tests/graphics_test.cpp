@@ -25,7 +25,8 @@ bool wholly(const pfheadlessframe& frame, uint32_t rgb) {
 }
 
 TEST_F(GraphicsSetup, DesktopSizedEightBitDisplayWithOneBank) {
-    GRAPHICS(nullptr, 0, 600, "voxda test", 1, 0x100);  // the 600 is ignored; only the low byte of twobanks counts
+    GRAPHICS(nullptr, 0, 600, "voxda test", 1,
+             0x100);  // the 600 is ignored; only the low byte of twobanks counts
     EXPECT_EQ(screen.width, 64);
     EXPECT_EQ(screen.height, 48);
     EXPECT_EQ(screen.bytesperpixel, 1);
@@ -67,11 +68,11 @@ TEST_F(GraphicsSetup, DefaultPalette) {
     struct Entry {
         int index, r, g, b;
     };
-    const Entry samples[] = {{0, 0, 0, 0},       {1, 0, 0, 128},     {6, 128, 128, 0},   {7, 128, 128, 128},
-                             {8, 0, 0, 0},       {9, 0, 0, 255},     {12, 255, 0, 0},    {14, 255, 255, 0},
-                             {15, 255, 255, 255}, {16, 0, 0, 0},     {17, 11, 11, 11},   {39, 253, 253, 253},
-                             {40, 0, 0, 0},      {41, 51, 0, 0},     {46, 0, 51, 0},     {76, 0, 0, 51},
-                             {73, 153, 255, 0},  {223, 153, 0, 255}, {255, 255, 255, 255}};
+    const Entry samples[] = {
+        {0, 0, 0, 0},     {1, 0, 0, 128},      {6, 128, 128, 0},   {7, 128, 128, 128},  {8, 0, 0, 0},
+        {9, 0, 0, 255},   {12, 255, 0, 0},     {14, 255, 255, 0},  {15, 255, 255, 255}, {16, 0, 0, 0},
+        {17, 11, 11, 11}, {39, 253, 253, 253}, {40, 0, 0, 0},      {41, 51, 0, 0},      {46, 0, 51, 0},
+        {76, 0, 0, 51},   {73, 153, 255, 0},   {223, 153, 0, 255}, {255, 255, 255, 255}};
     for (const Entry& e : samples) {
         EXPECT_EQ(p[e.index].red, e.r) << e.index;
         EXPECT_EQ(p[e.index].green, e.g) << e.index;

@@ -72,7 +72,8 @@ TEST(LinesDrawline, EdgeCasesInEveryDepth) {
         for (const LineCase& k : cases) {
             rastertestsurface s(20, 12, bpp);
             drawline(k.x1, k.y1, k.x2, k.y2, 0x5A3C1E);
-            EXPECT_EQ(litpixels(s, s.shad), bpp == 1 ? k.eightbit : k.truecolour) << k.what << " depth " << bpp;
+            EXPECT_EQ(litpixels(s, s.shad), bpp == 1 ? k.eightbit : k.truecolour)
+                << k.what << " depth " << bpp;
             EXPECT_TRUE(s.padintact(s.shad)) << k.what;
             for (auto [x, y] : litpixels(s, s.shad)) EXPECT_EQ(s.shadat(x, y), bpp == 1 ? 0x1E : 0x5A3C1E);
         }
@@ -82,7 +83,7 @@ TEST(LinesDrawline, EdgeCasesInEveryDepth) {
 // The x-major pixel counts of the two rules: floor(x2 - x1) + 1 in 8-bit,
 // floor(x2) - floor(x1) + 1 in true colour; the y-major branch has floor(y2 - y1) + 1 rows.
 TEST(LinesDrawline, PixelCountsFollowTheTwoRules) {
-    const float ends[][4] = {{0.5f, 2, 9.4f, 3}, {1.9f, 8, 12.1f, 4}, {3.25f, 1.5f, 17.75f, 9.0f},
+    const float ends[][4] = {{0.5f, 2, 9.4f, 3},   {1.9f, 8, 12.1f, 4},       {3.25f, 1.5f, 17.75f, 9.0f},
                              {0.0f, 0, 19.0f, 11}, {2.6f, 6.6f, 2.9f, 10.5f}, {12.3f, 0.2f, 13.9f, 11.1f}};
     for (int bpp : {1, 3, 4}) {
         for (const auto& e : ends) {
@@ -98,11 +99,13 @@ TEST(LinesDrawline, PixelCountsFollowTheTwoRules) {
             else
                 expect = static_cast<std::size_t>(std::floor(hi) - std::floor(lo)) + 1;
             const pixelset lit = litpixels(s, s.shad);
-            EXPECT_EQ(lit.size(), expect) << e[0] << "," << e[1] << " " << e[2] << "," << e[3] << " depth " << bpp;
+            EXPECT_EQ(lit.size(), expect)
+                << e[0] << "," << e[1] << " " << e[2] << "," << e[3] << " depth " << bpp;
             // Every pixel lies within one pixel of the ideal line.
             for (auto [x, y] : lit) {
                 const double nx = e[3] - e[1], ny = -(e[2] - e[0]);
-                const double dist = std::fabs((x + 0.5 - e[0]) * nx + (y + 0.5 - e[1]) * ny) / std::hypot(nx, ny);
+                const double dist =
+                    std::fabs((x + 0.5 - e[0]) * nx + (y + 0.5 - e[1]) * ny) / std::hypot(nx, ny);
                 EXPECT_LT(dist, 1.5) << x << "," << y;
             }
         }
@@ -124,7 +127,8 @@ TEST(LinesDrawline, StaysInsideAViewport) {
         for (int i = 0; i < 3000; ++i) drawline(next(), next(), next(), next(), 0x808080);
         // Lines ending exactly on the top and left edges, where accumulated steps land a hair short.
         for (int i = 0; i < 400; ++i) {
-            const float a = 20.0f + static_cast<float>(i % 37) * 0.731f, b = 13.0f + static_cast<float>(i % 23) * 0.519f;
+            const float a = 20.0f + static_cast<float>(i % 37) * 0.731f,
+                        b = 13.0f + static_cast<float>(i % 23) * 0.519f;
             drawline(a + 9.3f, b + 3.1f * static_cast<float>(i % 5), a - 7.7f, 13.0f, 0x808080);
             drawline(a + 2.9f * static_cast<float>(i % 7), b + 11.3f, 20.0f, b - 5.9f, 0x808080);
         }

@@ -10,15 +10,21 @@
 namespace {
 
 // Byte-string builders for the expected results.
-std::string glyph(int code) { return std::string{'\x02', static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}; }
+std::string glyph(int code) {
+    return std::string{'\x02', static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+}
 std::string escape(int selector, int32_t value) {
     uint32_t u = static_cast<uint32_t>(value);
-    return std::string{'\x05', static_cast<char>(selector), static_cast<char>(u & 0xFF),
-                       static_cast<char>((u >> 8) & 0xFF), static_cast<char>((u >> 16) & 0xFF),
+    return std::string{'\x05',
+                       static_cast<char>(selector),
+                       static_cast<char>(u & 0xFF),
+                       static_cast<char>((u >> 8) & 0xFF),
+                       static_cast<char>((u >> 16) & 0xFF),
                        static_cast<char>(u >> 24)};
 }
 std::string script(int s, int v) {
-    return escape(2, static_cast<int32_t>((static_cast<uint32_t>(s) & 0xFFFF) | (static_cast<uint32_t>(v) << 16)));
+    return escape(
+        2, static_cast<int32_t>((static_cast<uint32_t>(s) & 0xFFFF) | (static_cast<uint32_t>(v) << 16)));
 }
 
 enum class conversion { greek, hash, all1, all2 };
@@ -58,7 +64,8 @@ TEST(MarkupTest, ConversionsOfTypicalTexts) {
     // std::string("x") rather than "x": "literal" + string makes GCC 12 at -O3 warn falsely
     // (-Wrestrict) on the inlined string insertion.
     const markupcase cases[] = {
-        {"pi superscript plus", "pi^+", conversion::all1, glyph(271) + script(179, 38) + "+" + script(256, 0)},
+        {"pi superscript plus", "pi^+", conversion::all1,
+         glyph(271) + script(179, 38) + "+" + script(256, 0)},
         {"capital sigma", "Sigma", conversion::greek, glyph(297)},
         {"small sigma", "sigma", conversion::greek, glyph(273)},
         {"name inside a word", "alphabet", conversion::greek, glyph(256) + "bet"},
@@ -66,11 +73,14 @@ TEST(MarkupTest, ConversionsOfTypicalTexts) {
         {"alpha then beta", "alphabeta", conversion::greek, glyph(256) + glyph(257)},
         {"variant form", "vartheta=1", conversion::greek, glyph(306) + "=1"},
         {"upsilon before psi", "Upsilon", conversion::greek, glyph(299)},
-        {"braced group", "x^{2y}", conversion::all1, std::string("x") + script(179, 38) + "2y" + script(256, 0)},
+        {"braced group", "x^{2y}", conversion::all1,
+         std::string("x") + script(179, 38) + "2y" + script(256, 0)},
         {"nested group depth 2", "x^{a^{b}}", conversion::all2,
          std::string("x") + script(179, 38) + "a" + script(128, 66) + "b" + script(179, 38) + script(256, 0)},
-        {"nested group depth 1", "x^{a^{b}}", conversion::all1, std::string("x") + script(179, 38) + "a^{b}" + script(256, 0)},
-        {"subscript digits", "x_12+", conversion::all1, std::string("x") + script(179, -115) + "12" + script(256, 0) + "+"},
+        {"nested group depth 1", "x^{a^{b}}", conversion::all1,
+         std::string("x") + script(179, 38) + "a^{b}" + script(256, 0)},
+        {"subscript digits", "x_12+", conversion::all1,
+         std::string("x") + script(179, -115) + "12" + script(256, 0) + "+"},
         {"greek letter as argument", "e^alphax", conversion::all1,
          std::string("e") + script(179, 38) + glyph(256) + script(256, 0) + "x"},
         {"sign at the very end", "x^", conversion::all1, "x^"},
@@ -103,11 +113,11 @@ TEST(MarkupTest, OverflowStopsWithValidText) {
         size_t needed;  // bytes the whole conversion needs, terminator included
     };
     const overflowcase cases[] = {
-        {"pi", conversion::greek, 4},          // two-letter name grows by one byte
-        {"a^b", conversion::all1, 15},         // unbraced script grows by 11
-        {"a^{bc}", conversion::all1, 16},      // braced script grows by 9
-        {"#tab=", conversion::hash, 7},        // no digits, no closing #
-        {"mu mu", conversion::greek, 8},       // two names, each one byte longer
+        {"pi", conversion::greek, 4},      // two-letter name grows by one byte
+        {"a^b", conversion::all1, 15},     // unbraced script grows by 11
+        {"a^{bc}", conversion::all1, 16},  // braced script grows by 9
+        {"#tab=", conversion::hash, 7},    // no digits, no closing #
+        {"mu mu", conversion::greek, 8},   // two names, each one byte longer
     };
     for (const overflowcase& c : cases) {
         int result = 0;

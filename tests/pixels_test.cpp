@@ -194,7 +194,8 @@ TEST(PixelsViewport, NegativeOriginAndMissedWindow) {
     popviewport();
 
     const std::vector<unsigned char> before = s.shad;
-    for (auto r : {std::array{700, 0, 800, 100}, std::array{10, 10, 10, 50}, std::array{-2147483647, 0, 100, 100}}) {
+    for (auto r :
+         {std::array{700, 0, 800, 100}, std::array{10, 10, 10, 50}, std::array{-2147483647, 0, 100, 100}}) {
         pushviewport(r[0], r[1], r[2], r[3]);
         EXPECT_EQ(screen.shadpixels, s.shad.data());
         for (int y = -1; y < 480; y += 7)

@@ -98,8 +98,8 @@ TEST(HelpersString, SetAndNewString) {
 TEST(HelpersCharacter, LowercaseAndCharcode) {
     struct {
         int in, lower, code;
-    } cases[] = {{'A', 'a', 65}, {'Z', 'z', 90}, {'@', '@', 64}, {'[', '[', 91}, {'m', 'm', 109},
-                 {'a', 'a', 97}, {0xC9, 0xC9, 201}, {0xE9, 0xE9, 233}, {0, 0, 0}, {0xFF, 0xFF, 255}};
+    } cases[] = {{'A', 'a', 65}, {'Z', 'z', 90},    {'@', '@', 64},    {'[', '[', 91}, {'m', 'm', 109},
+                 {'a', 'a', 97}, {0xC9, 0xC9, 201}, {0xE9, 0xE9, 233}, {0, 0, 0},      {0xFF, 0xFF, 255}};
     for (auto c : cases) {
         char ch = static_cast<char>(c.in);
         EXPECT_EQ(lowercase(ch), static_cast<char>(c.lower)) << c.in;

@@ -17,9 +17,14 @@ struct rastertestsurface {
     pixelroutinetable savedroutines;
 
     rastertestsurface(int width, int height, int depth, int pad = 5, unsigned char fill = 0)
-        : w(width), h(height), bpp(depth), pitch(width * depth + pad),
-          shad(static_cast<std::size_t>(pitch) * height, fill), front(static_cast<std::size_t>(pitch) * height, fill),
-          savedscreen(screen), savedroutines(pixelroutines) {
+        : w(width),
+          h(height),
+          bpp(depth),
+          pitch(width * depth + pad),
+          shad(static_cast<std::size_t>(pitch) * height, fill),
+          front(static_cast<std::size_t>(pitch) * height, fill),
+          savedscreen(screen),
+          savedroutines(pixelroutines) {
         for (int y = 0; y < h; ++y)
             for (int i = w * bpp; i < pitch; ++i) shad[y * pitch + i] = front[y * pitch + i] = padbyte;
         screen.width = w;

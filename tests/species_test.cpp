@@ -24,9 +24,10 @@ struct warningcatcher {
 }  // namespace
 
 TEST(SpeciesTable, RestEnergiesChargesAndNumbers) {
-    const double mev[speciescount] = {139.5702, 105.6583568, 139.5702, 105.6583568, 938.272029,
-                                      938.272029, 493.677, 493.677, 0.510998918, 0.510998918,
-                                      0, 0, 0, 0, 134.9766, 939.56536, 939.293976, 10329, 15024, 21597};
+    const double mev[speciescount] = {139.5702,   105.6583568, 139.5702, 105.6583568, 938.272029,
+                                      938.272029, 493.677,     493.677,  0.510998918, 0.510998918,
+                                      0,          0,           0,        0,           134.9766,
+                                      939.56536,  939.293976,  10329,    15024,       21597};
     const int charge[speciescount] = {1, 1, -1, -1, 1, -1, 1, -1, 1, -1, 0, 0, 0, 0, 0, 0, -1, 5, 8, 11};
     for (int i = 0; i < speciescount; ++i) {
         EXPECT_NEAR(speciesrestenergy[i] / joulespermev, mev[i], mev[i] * 1e-12) << speciesname[i];
@@ -46,14 +47,30 @@ TEST(SpeciesByName, WholeAndPartModes) {
         unsigned char mode;
         int index;
     } cases[] = {
-        {"p", 0, 4},      {"P", 0, 4},         {"proton", 0, 4},      {"PI+", 0, 0},
-        {"pion", 0, 0},   {"Muon", 0, 1},      {"electron", 0, 9},    {"Positron", 0, 8},
-        {"Neutron", 0, 15}, {"Na11+", 0, 19},  {"na11+", 0, 19},      {"nu_MUBAR", 0, 13},
-        {"e-", 0, 9},     {"pions", 0, -1},    {"Fast Pions", 1, 0},  {"pi+", 1, 4},
-        {"my Muon beam", 1, 1}, {"ko8+x", 1, 18}, {"K+", 1, 6},       {"xyz", 1, -1},
+        {"p", 0, 4},
+        {"P", 0, 4},
+        {"proton", 0, 4},
+        {"PI+", 0, 0},
+        {"pion", 0, 0},
+        {"Muon", 0, 1},
+        {"electron", 0, 9},
+        {"Positron", 0, 8},
+        {"Neutron", 0, 15},
+        {"Na11+", 0, 19},
+        {"na11+", 0, 19},
+        {"nu_MUBAR", 0, 13},
+        {"e-", 0, 9},
+        {"pions", 0, -1},
+        {"Fast Pions", 1, 0},
+        {"pi+", 1, 4},
+        {"my Muon beam", 1, 1},
+        {"ko8+x", 1, 18},
+        {"K+", 1, 6},
+        {"xyz", 1, -1},
     };
     warningcatcher catcher;
-    for (auto c : cases) EXPECT_EQ(speciesbyname(c.name, c.mode), c.index) << c.name << " mode " << int(c.mode);
+    for (auto c : cases)
+        EXPECT_EQ(speciesbyname(c.name, c.mode), c.index) << c.name << " mode " << int(c.mode);
 }
 
 TEST(SpeciesByName, WarningsForUnknownNamesOnly) {
@@ -79,7 +96,7 @@ TEST(SpeciesByPid, SchemesAndWarnings) {
     struct {
         int32_t id;
         int scheme, index;
-    } cases[] = {{2212, 2, 4}, {13, 1, 14}, {13, 2, 3}, {5, 3, 4}, {-1, 3, 9},
+    } cases[] = {{2212, 2, 4}, {13, 1, 14},   {13, 2, 3},   {5, 3, 4},  {-1, 3, 9},
                  {2, 1, 15},   {2112, 2, 15}, {999, 2, -1}, {1, 4, -1}, {2212, 0, -1}};
     for (auto c : cases) EXPECT_EQ(speciesbypid(c.id, c.scheme), c.index) << c.id << " in " << c.scheme;
     ASSERT_EQ(warnings.size(), 1u);  // only 999 in scheme 2: bad schemes give no warning
@@ -95,8 +112,8 @@ TEST(SpeciesStatus, NamesAndTheCatchAll) {
     struct {
         int code;
         const char* name;
-    } cases[] = {{-1, "Finished"}, {0, "Active"},   {1, "Stopped"},  {3, "Reimpact"},
-                 {4, "WrongEnergy"}, {10, "Decayed"}, {2, "Quibbets"}, {5, "Quibbets"},
-                 {9, "Quibbets"},  {11, "Quibbets"}, {-2, "Quibbets"}};
+    } cases[] = {{-1, "Finished"},   {0, "Active"},    {1, "Stopped"},  {3, "Reimpact"},
+                 {4, "WrongEnergy"}, {10, "Decayed"},  {2, "Quibbets"}, {5, "Quibbets"},
+                 {9, "Quibbets"},    {11, "Quibbets"}, {-2, "Quibbets"}};
     for (auto c : cases) EXPECT_STREQ(statusname(c.code), c.name) << c.code;
 }

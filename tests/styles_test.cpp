@@ -11,7 +11,7 @@ using namespace textfixture;
 namespace {
 
 class StylesTest : public display {
-protected:
+  protected:
     // "normal": every glyph 8 × 12 (maxwidth 8, maxheight 12) with a white bar.
     font* loadnormal() {
         record bar = solid(8, 12, 255);

@@ -132,9 +132,12 @@ TEST_F(Surfaces, FailuresNameTheirStep) {
     };
     const Case fatal[] = {
         {"pfdisplaycreate", 1, "Directdraw error DDERR_GENERIC @ directxsetup - creating DirectDraw"},
-        {"pfdisplaysetcooperativelevel", 1, "Directdraw error DDERR_GENERIC @ directxsetup - setting cooperative level"},
-        {"pfsurfacesetpalette", 1, "Directdraw error DDERR_GENERIC @ directxsetup,8bit - applying palette to surface"},
-        {"pfdisplaycreatesurface", 3, "Directdraw error DDERR_GENERIC @ directxsetup - creating primary surface"},
+        {"pfdisplaysetcooperativelevel", 1,
+         "Directdraw error DDERR_GENERIC @ directxsetup - setting cooperative level"},
+        {"pfsurfacesetpalette", 1,
+         "Directdraw error DDERR_GENERIC @ directxsetup,8bit - applying palette to surface"},
+        {"pfdisplaycreatesurface", 3,
+         "Directdraw error DDERR_GENERIC @ directxsetup - creating primary surface"},
         {"pfsurfacelock", 3, "Directdraw error DDERR_GENERIC @ makebank - locking shad"},
         {"pfsurfaceislost", 4, "Directdraw error DDERR_GENERIC @ ddunlosesurface"},
     };
@@ -142,7 +145,8 @@ TEST_F(Surfaces, FailuresNameTheirStep) {
         reset();
         EXPECT_EXIT(
             {
-                if (std::string(k.call) == "pfsurfaceislost") pfheadlessfail("pfsurfacerestore", PFERR_GENERIC);
+                if (std::string(k.call) == "pfsurfaceislost")
+                    pfheadlessfail("pfsurfacerestore", PFERR_GENERIC);
                 pfheadlessfail(k.call, PFERR_GENERIC);
                 GRAPHICS(nullptr, 8, 8, "t", k.depth, 0);
             },
@@ -172,7 +176,8 @@ TEST_F(Surfaces, PickDisplayModeWarnings) {
     screen.bytesperpixel = 1;
     pickdisplaymode(screen.dd, 8, 8, 1);
     EXPECT_EQ(errorlines(), 1);
-    EXPECT_NE(errorlog().find("DDERR_UNSUPPORTEDMODE @ -directxsetup,8bit - setting display mode"), std::string::npos);
+    EXPECT_NE(errorlog().find("DDERR_UNSUPPORTEDMODE @ -directxsetup,8bit - setting display mode"),
+              std::string::npos);
     pickdisplaymode(screen.dd, 8, 8, 4);
     EXPECT_EQ(errorlines(), 2);
     EXPECT_NE(errorlog().find("DDERR_UNSUPPORTEDMODE @ -directxsetup,24bit - setting display mode"),

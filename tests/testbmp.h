@@ -40,7 +40,8 @@ inline bool readbmp8(const std::filesystem::path& path, bmpimage& out) {
     out.height = rows;
     out.palette.assign(256, 0);
     for (uint32_t i = 0; i < colours && i < 256; ++i)
-        out.palette[i] = b[paletteat + 4 * i + 2] << 16 | b[paletteat + 4 * i + 1] << 8 | b[paletteat + 4 * i];
+        out.palette[i] =
+            b[paletteat + 4 * i + 2] << 16 | b[paletteat + 4 * i + 1] << 8 | b[paletteat + 4 * i];
     out.index.resize(static_cast<size_t>(width) * rows);
     for (int y = 0; y < rows; ++y) {
         const int filerow = height > 0 ? rows - 1 - y : y;

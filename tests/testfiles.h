@@ -19,8 +19,10 @@ struct testtempdir {
     std::filesystem::path path;
     explicit testtempdir(const std::string& prefix = "voxda-test") {
         std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-        if (mkdtemp(pattern.data())) path = pattern;
-        else ADD_FAILURE() << "cannot create a temporary directory from " << pattern;
+        if (mkdtemp(pattern.data()))
+            path = pattern;
+        else
+            ADD_FAILURE() << "cannot create a temporary directory from " << pattern;
     }
     ~testtempdir() {
         std::error_code ignored;
@@ -66,7 +68,7 @@ inline void writebytes(const std::filesystem::path& path, const std::vector<uint
 
 // A test with a fresh directory of its own in `dir`, named after the test and removed afterwards.
 class tempdirtest : public ::testing::Test {
-protected:
+  protected:
     std::filesystem::path dir;
     void SetUp() override {
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();

@@ -1,4 +1,5 @@
-// Test helper: running a shell command or a built program as a child process, with its exit status and output.
+// Test helper: running a shell command or a built program as a child process, with its exit status and
+// output.
 #pragma once
 
 #include <sys/wait.h>
@@ -30,7 +31,9 @@ inline std::string shellquoted(const std::string& text) {
 }
 
 // The path of a program of this build.
-inline std::string builtprogram(const std::string& name) { return std::string(VOXDA_BINARY_DIR) + "/" + name; }
+inline std::string builtprogram(const std::string& name) {
+    return std::string(VOXDA_BINARY_DIR) + "/" + name;
+}
 
 // Runs a program of this build with the arguments; its standard output and error pass through
 // files in dir, which are removed again.

@@ -18,13 +18,15 @@ inline const std::string& pilpython() {
 
 // Size, mode and RGB pixels of an image file as read by PIL: one 0xRRGGBB value per pixel, top
 // row first. False when PIL is missing or cannot read the file.
-inline bool pilreadrgb(const std::string& path, int& w, int& h, std::string& mode, std::vector<unsigned>& rgb) {
+inline bool pilreadrgb(const std::string& path, int& w, int& h, std::string& mode,
+                       std::vector<unsigned>& rgb) {
     if (pilpython().empty()) return false;
-    std::string command = pilpython() +
-                          " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
-                          "print(im.size[0], im.size[1], im.mode); "
-                          "print(\" \".join(str(r << 16 | g << 8 | b) for r, g, b in im.convert(\"RGB\").getdata()))' " +
-                          shellquoted(path);
+    std::string command =
+        pilpython() +
+        " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); "
+        "print(im.size[0], im.size[1], im.mode); "
+        "print(\" \".join(str(r << 16 | g << 8 | b) for r, g, b in im.convert(\"RGB\").getdata()))' " +
+        shellquoted(path);
     std::FILE* p = popen(command.c_str(), "r");
     if (!p) return false;
     std::string out;

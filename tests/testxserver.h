@@ -16,7 +16,7 @@
 // several builds at once pick different displays. `ready` says whether a server is there, `why`
 // says why not. A started server is stopped, and DISPLAY unset, on destruction.
 class testxserver {
-public:
+  public:
     testxserver(int first, int end) {
         const char* d = std::getenv("DISPLAY");
         if (d && *d) {
@@ -37,8 +37,8 @@ public:
             const std::string display = std::string(":").append(number);
             pid = fork();
             if (pid == 0) {
-                execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten", "tcp",
-                      static_cast<char*>(nullptr));
+                execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten",
+                      "tcp", static_cast<char*>(nullptr));
                 _exit(127);
             }
             for (int i = 0; i < 100 && !ready; ++i) {  // up to 10 s for the socket
@@ -68,7 +68,7 @@ public:
     bool ready = false;
     std::string why;
 
-private:
+  private:
     // Stops the Xvfb started here, if any.
     void stop() {
         if (pid > 0) {

@@ -18,18 +18,18 @@ namespace {
 const std::vector<uint8_t> fshape{15, 15, 15, 15, 255, 255, 15, 15, 255, 15, 255, 255};
 
 class TextdrawTest : public display {
-protected:
+  protected:
     // A font with 'A' the F shape, 'B' a solid 2 × 4 block, a 2-wide blank space, glyph 256
     // a solid 4 × 4 block, 'C' (cellwidth - 1) wide, and a blank 1 × 12 'M' so that
     // maxheight is 12 (lines 13 apart). Everything else is a blank 1 × 1.
     font* layoutfont(int cellwidth, const std::vector<uint8_t>& a = fshape) {
-        std::vector<uint8_t> bytes = filebytes(fontrecords(
-            solid(1, 1, 255), {{'A', record{3, 4, a}},
-                               {'B', solid(2, 4, 15)},
-                               {' ', solid(2, 4, 255)},
-                               {'C', solid(cellwidth - 1, 1, 255)},
-                               {'M', solid(1, 12, 255)},
-                               {256, solid(4, 4, 15)}}));
+        std::vector<uint8_t> bytes =
+            filebytes(fontrecords(solid(1, 1, 255), {{'A', record{3, 4, a}},
+                                                     {'B', solid(2, 4, 15)},
+                                                     {' ', solid(2, 4, 255)},
+                                                     {'C', solid(cellwidth - 1, 1, 255)},
+                                                     {'M', solid(1, 12, 255)},
+                                                     {256, solid(4, 4, 15)}}));
         return makefont(bytes.data(), static_cast<int>(bytes.size()), "normal");
     }
     // Columns of row y that are lit, as a string of '#' and '.' over [x0, x1).
@@ -130,10 +130,13 @@ TEST_F(TextdrawTest, TextInABufferEndsAtItsSize) {
         {"bare text escape at the end", "BB" + bytes({5}), 0, "##.##...........", "................", 6},
         {"bare glyph escape at the end", "BB" + bytes({2}), 0, "##.##...........", "................", 6},
         {"glyph escape one byte short", "B" + bytes({2, 1}), 0, "##..............", "................", 3},
-        {"colour escape two bytes short", "B" + bytes({5, 0, 12, 0}), 0, "##..............", "................", 3},
-        {"whole tab escape and glyph", "B" + bytes({5, 1, 12, 0, 0, 0}) + "B", 0, "##..........##..", "................", 6},
+        {"colour escape two bytes short", "B" + bytes({5, 0, 12, 0}), 0, "##..............",
+         "................", 3},
+        {"whole tab escape and glyph", "B" + bytes({5, 1, 12, 0, 0, 0}) + "B", 0, "##..........##..",
+         "................", 6},
         {"zero before the end", "B" + bytes({0}) + "B", 0, "##..............", "................", 3},
-        {"wrapped word ends at a cut-off escape", "B B" + bytes({5, 0}), 4, "##..............", "##..............", 9},
+        {"wrapped word ends at a cut-off escape", "B B" + bytes({5, 0}), 4, "##..............",
+         "##..............", 9},
     };
     for (const buffercase& c : cases) {
         size_t size = c.bytes.size();
@@ -215,7 +218,9 @@ TEST_F(TextdrawTest, MeasuringText) {
     EXPECT_EQ(textwidth("AB\nAAAA"), 4 + 3);
     EXPECT_EQ(textwidth(("A" + bytes({2, 1, 0}) + bytes({5, 1, 7, 0, 0, 0}) + "B").c_str()), 4 + 3);
     // Other control bytes below 8 are zero-width single bytes: nothing after them is skipped.
-    EXPECT_EQ(textwidth("A\x07" "B\x01"), 4 + 3);
+    EXPECT_EQ(textwidth("A\x07"
+                        "B\x01"),
+              4 + 3);
     EXPECT_EQ(textprefixwidth("ABA", 2), 7);
     EXPECT_EQ(textprefixwidth("ABA", -1), 11);
     EXPECT_EQ(textprefixwidth("ABA", 3), 11);
@@ -258,7 +263,7 @@ TEST_F(TextdrawTest, EightBitUsesTheMultiplyTable) {
         screenblendtable[0 * 255 + v] = static_cast<uint8_t>(v);
     }
     layoutfont(9, {20, 21, 22, 23, 255, 255, 24, 25, 255, 26, 255, 255});
-    draw("A", 0, 0, 0, 12);   // whole glyph
+    draw("A", 0, 0, 0, 12);    // whole glyph
     draw("A", -1, 10, 0, 12);  // pixel by pixel
     const std::vector<uint8_t> expected{120, 121, 122};
     EXPECT_EQ(std::vector<uint8_t>({at(0, 0), at(1, 0), at(2, 0)}), expected);

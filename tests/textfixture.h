@@ -43,10 +43,13 @@ inline std::vector<uint8_t> filebytes(const std::vector<record>& records) {
 }
 
 // A solid w × h record of one palette index.
-inline record solid(int w, int h, uint8_t v) { return {w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h, v)}; }
+inline record solid(int w, int h, uint8_t v) {
+    return {w, h, std::vector<uint8_t>(static_cast<size_t>(w) * h, v)};
+}
 
 // 512 records, all `fill`, with some codes replaced.
-inline std::vector<record> fontrecords(const record& fill, const std::vector<std::pair<int, record>>& changes = {}) {
+inline std::vector<record> fontrecords(const record& fill,
+                                       const std::vector<std::pair<int, record>>& changes = {}) {
     std::vector<record> records(512, fill);
     for (const auto& [code, r] : changes) records[code] = r;
     return records;
@@ -63,7 +66,7 @@ inline void clearstore() {
 // palette as device palette, the raster routines chosen for that depth, and the blend
 // tables of the 8-bit mode saved (they are process-wide) so a test may set its own.
 class display : public ::testing::Test {
-protected:
+  protected:
     void opendisplay(int bpp, int w = 64, int h = 48) {
         saved = screen;
         screen.bytesperpixel = bpp;
@@ -99,7 +102,8 @@ protected:
     }
     // Byte k of pixel (x, y).
     uint8_t at(int x, int y, int k = 0) const {
-        return pixels[static_cast<size_t>(y) * screen.shadpitch + static_cast<size_t>(x) * screen.bytesperpixel + k];
+        return pixels[static_cast<size_t>(y) * screen.shadpitch +
+                      static_cast<size_t>(x) * screen.bytesperpixel + k];
     }
     bool lit(int x, int y) const {
         for (int k = 0; k < (screen.bytesperpixel == 1 ? 1 : 3); k++)

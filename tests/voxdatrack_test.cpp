@@ -97,11 +97,9 @@ TEST(VoxdaTrackCsv, CullsBeforeEachRowAndFastModeRunsWholeCells) {
     testtempdir dir;
     double nan = std::nan("");
     // Inside; outside; not-a-number; inside but leaving within one 0.05 m drift step.
-    std::string in = savebeam(dir, "in.bin",
-                              {{0.01, 0, 0.02, 0, 800.0},
-                               {0.6, 0, 0, 0, 800.0},
-                               {nan, 0, 0, 0, 800.0},
-                               {0, 0, 0.49, 0.5, 800.0}});
+    std::string in = savebeam(
+        dir, "in.bin",
+        {{0.01, 0, 0.02, 0, 800.0}, {0.6, 0, 0, 0, 800.0}, {nan, 0, 0, 0, 800.0}, {0, 0, 0.49, 0.5, 800.0}});
     processresult r = track(dir, {"--in", in, "--frames", "3"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string header;
@@ -138,8 +136,8 @@ TEST(VoxdaTrackCsv, CullsBeforeEachRowAndFastModeRunsWholeCells) {
 
 TEST(VoxdaTrackFiles, InOutRoundTripAndAccelerationRange) {
     testtempdir dir;
-    std::vector<particle> start = {{0.01, 0.001, -0.02, 0.002, 800.0}, {-0.03, -0.0005, 0.004, 0, 800.0},
-                                   {0, 0, 0, 0, 900.0}};
+    std::vector<particle> start = {
+        {0.01, 0.001, -0.02, 0.002, 800.0}, {-0.03, -0.0005, 0.004, 0, 800.0}, {0, 0, 0, 0, 900.0}};
     std::string in = savebeam(dir, "in.bin", start);
     std::string out = dir.file("out.bin");
     processresult r = track(dir, {"--in", in, "--out", out, "--frames", "0"});
@@ -232,7 +230,9 @@ TEST(VoxdaTrackErrors, HelpPrintsUsage) {
     testtempdir dir;
     processresult r = track(dir, {"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("usage: voxda-track [--frames N] [--fast] [--accelerate FROM:TO] [--in FILE] [--out FILE]\n", 0),
-              0u);
+    EXPECT_EQ(
+        r.out.rfind(
+            "usage: voxda-track [--frames N] [--fast] [--accelerate FROM:TO] [--in FILE] [--out FILE]\n", 0),
+        0u);
     EXPECT_EQ(r.err, "");
 }

@@ -120,7 +120,8 @@ TEST_F(WindowPump, SuspendAndResumeKeepEverything) {
         for (int y = 0; y < 9; ++y)
             for (int x = 0; x < 21; ++x) putpixel(x, y, (x * 37 + y * 11) * 0x010307);
         if (screen.back)
-            for (int y = 0; y < 9; ++y) screen.backpixels[y * screen.backpitch + 2] = static_cast<uint8_t>(y + 1);
+            for (int y = 0; y < 9; ++y)
+                screen.backpixels[y * screen.backpitch + 2] = static_cast<uint8_t>(y + 1);
         pfpaletteentry changed = {1, 2, 3, 4};
         if (bpp == 1) {
             ASSERT_EQ(pfpalettesetentries(screen.ddpalette, 0, 200, 1, &changed), 0u);

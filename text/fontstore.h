@@ -17,13 +17,13 @@ constexpr unsigned char glyphtransparent = 255;
 // plus the progress of the glyph generator. Compared bitwise as a whole. The base is named
 // by its font id (fontbyid) so that the record keeps its 28 bytes on every platform.
 struct textstyle {
-    uint32_t base;      // id of the font whose glyphs this one is made from; 0 for none
-    float widthscale;   // horizontal scale factor, 1 for none
-    float heightscale;  // vertical scale factor, 1 for none
-    float skew;         // tangent of the slant; positive leans right
-    float boldness;     // emboldening as a fraction of the base's maxwidth; negative thins
-    int32_t glyphsdone; // glyphs already generated; 512 means complete
-    int32_t stage;      // next generation stage (0..3) of the glyph in progress
+    uint32_t base;       // id of the font whose glyphs this one is made from; 0 for none
+    float widthscale;    // horizontal scale factor, 1 for none
+    float heightscale;   // vertical scale factor, 1 for none
+    float skew;          // tangent of the slant; positive leans right
+    float boldness;      // emboldening as a fraction of the base's maxwidth; negative thins
+    int32_t glyphsdone;  // glyphs already generated; 512 means complete
+    int32_t stage;       // next generation stage (0..3) of the glyph in progress
 };
 static_assert(sizeof(textstyle) == 28, "a text style is a 28-byte record");
 
@@ -36,7 +36,7 @@ struct font {
     uint8_t cellwidth;                  // width of glyph 67 ('C') plus 1, modulo 256
     char* name;                         // owned; compared without regard to letter case
     textstyle style;
-    uint32_t id;                        // unique for the run, never reused
+    uint32_t id;  // unique for the run, never reused
 };
 
 // Store state. fontlist holds font pointers in order of creation (removal moves the last
@@ -44,7 +44,7 @@ struct font {
 // the first font is built.
 extern dynarray fontlist;
 extern font** fonttable;
-extern font* currentfont;            // null when there is no font
+extern font* currentfont;  // null when there is no font
 extern textstyle currentstyle;
 // Copies taken by selectfont: the current font's glyph table and its metrics.
 extern unsigned char** currentglyphs;

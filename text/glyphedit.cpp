@@ -61,7 +61,8 @@ void editfont() {
         int w = g[0], h = g[1];
         int cw = std::min(f->maxwidth + 1, (ws / 2 - 160) / 16);
         int ch = std::min(f->maxheight + 1, hs / 32);
-        float z = std::min(static_cast<float>((ws / 2) / std::max(w, 1)), static_cast<float>(hs / std::max(h, 1)));
+        float z =
+            std::min(static_cast<float>((ws / 2) / std::max(w, 1)), static_cast<float>(hs / std::max(h, 1)));
         // 2. Metrics follow the edits.
         int mw = 0, mh = 0;
         for (const unsigned char* q : f->glyphs) {
@@ -89,16 +90,18 @@ void editfont() {
                     fillrect(static_cast<int>(x * z), static_cast<int>(y * z), static_cast<int>(z + 1),
                              static_cast<int>(z + 1), v);
                 else
-                    drawrect(static_cast<int>(x * z + z / 4), static_cast<int>(y * z + z / 4), static_cast<int>(z / 2),
-                             static_cast<int>(z / 2), 1);
+                    drawrect(static_cast<int>(x * z + z / 4), static_cast<int>(y * z + z / 4),
+                             static_cast<int>(z / 2), static_cast<int>(z / 2), 1);
             }
         }
         // 6. Left button: paint, pick a colour, or select a glyph.
         bool inglyph = mousex < w * z && mousey < h * z;
         if (mousebuttons & 1) {
             if (inglyph) {
-                int px = static_cast<int>(std::floor(mousex / z)), py = static_cast<int>(std::floor(mousey / z));
-                if (px >= 0 && px < w && py >= 0 && py < h) g[2 + py * w + px] = static_cast<unsigned char>(current);
+                int px = static_cast<int>(std::floor(mousex / z)),
+                    py = static_cast<int>(std::floor(mousey / z));
+                if (px >= 0 && px < w && py >= 0 && py < h)
+                    g[2 + py * w + px] = static_cast<unsigned char>(current);
             } else if (mousex >= ws / 2 && mousex < ws / 2 + 160 && mousey < 160) {
                 current = (mousex - ws / 2) / 10 + 16 * (mousey / 10);
             } else if (cw > 0 && ch > 0 && mousex >= ws - 16 * cw && mousey >= hs - 32 * ch) {
@@ -116,7 +119,8 @@ void editfont() {
             int vk;
             int dw, dh;  // size change; 0, 0 means doubling
         };
-        static const sizekey sizekeys[] = {{arrowup, 0, -1}, {arrowdown, 0, 1}, {arrowleft, -1, 0}, {arrowright, 1, 0}, {keyd, 0, 0}};
+        static const sizekey sizekeys[] = {
+            {arrowup, 0, -1}, {arrowdown, 0, 1}, {arrowleft, -1, 0}, {arrowright, 1, 0}, {keyd, 0, 0}};
         for (const sizekey& k : sizekeys) {
             if (!held(k.vk)) continue;
             g = f->glyphs[selected];

@@ -81,7 +81,9 @@ void reduce(const float* map, int w, int h, float sx, float sy, int u, unsigned 
 // Enlargement: bilinear threshold, then edge pixels graded by 3 × 3 sub-samples.
 void enlarge(const float* map, int w, int h, float sx, float sy, unsigned char* g) {
     int w2 = g[0], h2 = g[1], bytes = glyphbytes();
-    auto first = [&](int i, int j) -> unsigned char& { return g[2 + (static_cast<size_t>(j) * w2 + i) * bytes]; };
+    auto first = [&](int i, int j) -> unsigned char& {
+        return g[2 + (static_cast<size_t>(j) * w2 + i) * bytes];
+    };
     for (int j = 0; j < h2; j++)
         for (int i = 0; i < w2; i++)
             first(i, j) = bilinear(map, w, h, (static_cast<float>(i) + 0.5f) / sx - 0.5f,
@@ -111,7 +113,9 @@ void enlarge(const float* map, int w, int h, float sx, float sy, unsigned char* 
     // True colour: counts 0..9 become grey bytes; the inside (still 15) is full white.
     for (int k = 0; k < w2 * h2; k++) {
         unsigned char* p = g + 2 + k * 3;
-        unsigned char b = p[0] == 15 ? 255 : static_cast<unsigned char>(static_cast<int>(std::trunc(255.9 * p[0] / 9)) & 0xFF);
+        unsigned char b =
+            p[0] == 15 ? 255
+                       : static_cast<unsigned char>(static_cast<int>(std::trunc(255.9 * p[0] / 9)) & 0xFF);
         p[0] = p[1] = p[2] = b;
     }
 }
@@ -298,8 +302,8 @@ void finishglyph(font* f, int u, float t) {
     int w2 = right - left;
     unsigned char* g = newglyph(w2, bottom);
     for (int y = 0; y < bottom; y++)
-        std::memcpy(g + 2 + static_cast<size_t>(y) * w2 * bytes, old + 2 + (static_cast<size_t>(y) * w + left) * bytes,
-                    static_cast<size_t>(w2) * bytes);
+        std::memcpy(g + 2 + static_cast<size_t>(y) * w2 * bytes,
+                    old + 2 + (static_cast<size_t>(y) * w + left) * bytes, static_cast<size_t>(w2) * bytes);
     replaceglyph(f, u, g);
 }
 
@@ -329,7 +333,8 @@ int generateglyphs(int maxstages) {
             switch (st.stage) {
                 case 0:
                     copyglyph(fontbyid(st.base), u, f);
-                    if (st.widthscale != 1 || st.heightscale != 1) scaleglyph(f, u, st.widthscale, st.heightscale);
+                    if (st.widthscale != 1 || st.heightscale != 1)
+                        scaleglyph(f, u, st.widthscale, st.heightscale);
                     break;
                 case 1:
                     if (st.boldness != 0) emboldenglyph(f, u, st.boldness);
@@ -337,9 +342,7 @@ int generateglyphs(int maxstages) {
                 case 2:
                     if (st.skew != 0) skewglyph(f, u, st.skew);
                     break;
-                default:
-                    finishglyph(f, u, 0.25f);
-                    break;
+                default: finishglyph(f, u, 0.25f); break;
             }
             if (st.stage >= 3) {
                 st.stage = 0;

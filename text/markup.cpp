@@ -7,10 +7,10 @@
 
 namespace {
 
-const char* const greeknames[24] = {"alpha", "beta", "gamma",   "delta",   "epsilon", "zeta",
-                                    "eta",   "theta", "iota",   "kappa",   "lambda",  "mu",
-                                    "nu",    "xi",    "omicron", "pi",     "rho",     "sigma",
-                                    "tau",   "upsilon", "phi",  "chi",     "psi",     "omega"};
+const char* const greeknames[24] = {"alpha", "beta",    "gamma",   "delta", "epsilon", "zeta",
+                                    "eta",   "theta",   "iota",    "kappa", "lambda",  "mu",
+                                    "nu",    "xi",      "omicron", "pi",    "rho",     "sigma",
+                                    "tau",   "upsilon", "phi",     "chi",   "psi",     "omega"};
 const char* const variantnames[5] = {"vardelta", "varzeta", "vartheta", "varphi", "varomega"};
 
 constexpr int greeklower = 256;
@@ -113,7 +113,7 @@ int greekmarkup(char* text, size_t size) {
             continue;
         }
         const unsigned char escape[3] = {glyphescape, static_cast<unsigned char>(code >> 8),
-                                          static_cast<unsigned char>(code & 0xFF)};
+                                         static_cast<unsigned char>(code & 0xFF)};
         if (!replacebytes(text, size, i, length, escape, 3)) return 0;
         i += 3;
     }
@@ -157,10 +157,10 @@ int hashmarkup(char* text, size_t size) {
 int scriptmarkup(char* text, size_t size, int depth, int v, int s) {
     if (depth <= 0) return 1;
     int s2 = static_cast<int>(std::trunc(std::fmax(0.7 * s, 128.0)));
-    int vup = static_cast<int>(std::trunc(static_cast<float>(v) + 0.3f * static_cast<float>(s) -
-                                          0.5f * static_cast<float>(s - s2)));
-    int vdown = static_cast<int>(std::trunc(static_cast<float>(v) - 0.3f * static_cast<float>(s) -
-                                            0.5f * static_cast<float>(s - s2)));
+    int vup = static_cast<int>(
+        std::trunc(static_cast<float>(v) + 0.3f * static_cast<float>(s) - 0.5f * static_cast<float>(s - s2)));
+    int vdown = static_cast<int>(
+        std::trunc(static_cast<float>(v) - 0.3f * static_cast<float>(s) - 0.5f * static_cast<float>(s - s2)));
     size_t i = 0;
     while (i < size && text[i]) {
         unsigned char c = byteat(text, i);
@@ -173,7 +173,7 @@ int scriptmarkup(char* text, size_t size, int depth, int v, int s) {
         if (end >= size) return 0;
         size_t a = i + 1;  // start of the argument
         unsigned char first = byteat(text, a);
-        size_t b = a;      // one past the argument
+        size_t b = a;  // one past the argument
         if (first == 0) {
             i++;  // nothing follows: the sign stays as it is
             continue;

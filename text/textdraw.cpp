@@ -28,7 +28,8 @@ int spacingfor(int cellwidth) {
 int advancefor(const font* base, int g, const textstyle& st) {
     const font* f = base ? base : currentfont;
     int w = f->glyphs[g][0];
-    return static_cast<int>(std::floor(w * static_cast<double>(st.widthscale) * (1 + static_cast<double>(st.boldness)) + 0.5));
+    return static_cast<int>(
+        std::floor(w * static_cast<double>(st.widthscale) * (1 + static_cast<double>(st.boldness)) + 0.5));
 }
 
 int32_t readint32(const unsigned char* p) {
@@ -36,7 +37,9 @@ int32_t readint32(const unsigned char* p) {
                                 static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
 }
 
-bool iswhitespace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool iswhitespace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Bytes an escape starting with byte c occupies (1 for an ordinary byte).
 size_t stepof(unsigned char c) { return c == glyphescape ? 3 : c == textescape ? 6 : 1; }

@@ -41,10 +41,11 @@ int editorentry(pfinstance* instance, pfinstance*, const char*, int) {
     std::error_code error;
     std::string backup = fontpath + ".bak";
     if (std::filesystem::exists(fontpath, error)) {
-        std::filesystem::copy_file(fontpath, backup, std::filesystem::copy_options::overwrite_existing, error);
+        std::filesystem::copy_file(fontpath, backup, std::filesystem::copy_options::overwrite_existing,
+                                   error);
         if (error) {
-            std::fprintf(stderr, "fontedit: cannot keep a backup as %s (%s); the font was not saved\n", backup.c_str(),
-                         error.message().c_str());
+            std::fprintf(stderr, "fontedit: cannot keep a backup as %s (%s); the font was not saved\n",
+                         backup.c_str(), error.message().c_str());
             return 1;
         }
     }
@@ -52,8 +53,9 @@ int editorentry(pfinstance* instance, pfinstance*, const char*, int) {
         std::fprintf(stderr, "fontedit: cannot write %s\n", fontpath.c_str());
         return 1;
     }
-    std::printf("fontedit: saved %s%s\n", fontpath.c_str(),
-                std::filesystem::exists(backup, error) ? (" (previous file kept as " + backup + ")").c_str() : "");
+    std::printf(
+        "fontedit: saved %s%s\n", fontpath.c_str(),
+        std::filesystem::exists(backup, error) ? (" (previous file kept as " + backup + ")").c_str() : "");
     return 0;
 }
 

@@ -77,9 +77,10 @@ int main(int argc, char** argv) {
     y += 16 * (line + 2) + 8;
 
     // The same sentence in several styles.
-    const char* sample = "Sphinx of black quartz, judge my vow! 0123456789 \xC4\xD6\xDC \xE4\xF6\xFC \xDF \x80 \xB0 \x89 \xA9";
-    const char* styles[] = {"normal", "normal:bold", "normal:italic", "normal:small", "normal:big",
-                            "normal:width=1.5", "normal:skew=-0.3", "normal:black:skew=0.2"};
+    const char* sample =
+        "Sphinx of black quartz, judge my vow! 0123456789 \xC4\xD6\xDC \xE4\xF6\xFC \xDF \x80 \xB0 \x89 \xA9";
+    const char* styles[] = {"normal",     "normal:bold",      "normal:italic",    "normal:small",
+                            "normal:big", "normal:width=1.5", "normal:skew=-0.3", "normal:black:skew=0.2"};
     for (const char* style : styles) {
         setfont("normal");
         drawtext(8, y, 0, style, yellow);
@@ -93,7 +94,8 @@ int main(int argc, char** argv) {
     // Markup: Greek names, scripts, a colour code and a tab code.
     char markedup[512] =
         "Markup: alpha + beta^{2n} = Omega_k,  e^{i pi} = -1,  pi^+ -> mu^+ nu_mu,  "
-        "x_{i}^2,  #col=12#red#col=15# and #col=11#cyan#col=15#,#tab=760#tab to 760: sigma, Sigma, vartheta, varphi";
+        "x_{i}^2,  #col=12#red#col=15# and #col=11#cyan#col=15#,#tab=760#tab to 760: sigma, Sigma, vartheta, "
+        "varphi";
     hashmarkup(markedup, sizeof markedup);
     markup(markedup, sizeof markedup, 2);
     drawtext(8, y, 0, markedup, white);
@@ -102,7 +104,8 @@ int main(int argc, char** argv) {
     // Word wrap at a margin.
     const char* paragraph =
         "Word wrap: this paragraph is drawn with a wrap margin of 600 pixels, so every word that would end "
-        "beyond it starts a new line at the left edge of the paragraph, and the spaces at the breaks are not drawn.";
+        "beyond it starts a new line at the left edge of the paragraph, and the spaces at the breaks are not "
+        "drawn.";
     drawtext(8, y, 600, paragraph, grey);
 
     if (!savescreenbmp(output.c_str())) {

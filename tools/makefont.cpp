@@ -30,11 +30,10 @@
 namespace {
 
 // Unicode code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is undefined).
-const uint32_t cp1252high[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0};
+const uint32_t cp1252high[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                 0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0};
 
 // The code point drawn for glyph code i, or 0 for an empty glyph.
 uint32_t codepointfor(int i) {
@@ -44,7 +43,7 @@ uint32_t codepointfor(int i) {
     if (i < 160) return cp1252high[i - 128];
     if (i < 256) return static_cast<uint32_t>(i);
     if (i < 304) {
-        int k = (i - 256) % 24;                          // alpha .. omega
+        int k = (i - 256) % 24;  // alpha .. omega
         uint32_t first = i < 280 ? 0x03B1 : 0x0391;
         uint32_t cp = first + static_cast<uint32_t>(k);  // skip final sigma / the unused capital slot
         if (k >= 17) cp += 1;
@@ -169,7 +168,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "makefont: cannot write '%s'\n", outpath.c_str());
         return 1;
     }
-    std::printf("makefont: wrote %s (%zu bytes, line height %d, %d glyphs missing)\n",
-                outpath.c_str(), bytes.size(), lineheight, missing);
+    std::printf("makefont: wrote %s (%zu bytes, line height %d, %d glyphs missing)\n", outpath.c_str(),
+                bytes.size(), lineheight, missing);
     return missing ? 1 : 0;
 }

@@ -132,8 +132,7 @@ dynarray loadbeam(const std::string& path) {
     // A wrong element size also makes the length disagree with the header: name the size.
     uint32_t elemsize = ok ? beam.elemsize : headerelemsize(path);
     if (elemsize != 0 && elemsize != sizeof(particle))
-        fail(path + ": element size is " + std::to_string(elemsize) +
-             ", expected 40 (x, xp, y, yp, energy)");
+        fail(path + ": element size is " + std::to_string(elemsize) + ", expected 40 (x, xp, y, yp, energy)");
     if (!ok) fail(path + ": file is shorter than its header says");
     return beam;
 }
@@ -154,8 +153,10 @@ int main(int argc, char** argv) {
     makedecaytables();
 
     dynarray beam;
-    if (!o.in.empty()) beam = loadbeam(o.in);
-    else makebeam(&beam);
+    if (!o.in.empty())
+        beam = loadbeam(o.in);
+    else
+        makebeam(&beam);
 
     // Claim the output's temporary file before tracking, so a bad path fails at once
     // and a failed run never leaves a partial file under the output's name.

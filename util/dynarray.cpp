@@ -156,15 +156,17 @@ void* dynarrayinit(dynarray* array, uint32_t elemsize) {
 // Appends a copy of one element.
 uint32_t dynarrayappend(dynarray* array, const void* elem) {
     growforappend(array);
-    std::memcpy(static_cast<unsigned char*>(array->data) + static_cast<size_t>(array->count) * array->elemsize,
-                elem, array->elemsize);
+    std::memcpy(
+        static_cast<unsigned char*>(array->data) + static_cast<size_t>(array->count) * array->elemsize, elem,
+        array->elemsize);
     return array->count++;
 }
 
 // Appends one element with undefined contents.
 void* dynarrayappendslot(dynarray* array) {
     growforappend(array);
-    void* slot = static_cast<unsigned char*>(array->data) + static_cast<size_t>(array->count) * array->elemsize;
+    void* slot =
+        static_cast<unsigned char*>(array->data) + static_cast<size_t>(array->count) * array->elemsize;
     array->count++;
     return slot;
 }

@@ -22,8 +22,8 @@ static_assert(prefixlength == 37, "prefixes run from 1e-18 to 1e18");
 
 // The table in its order of registration.
 const unitentry unitlist[] = {
-    {"c", 299792458.0},          // speed of light, m/s
-    {"eV", 1.602176462e-19},     // J
+    {"c", 299792458.0},       // speed of light, m/s
+    {"eV", 1.602176462e-19},  // J
     {"m", 1.0},
     {"kg", 1.0},
     {"s", 1.0},
@@ -31,16 +31,16 @@ const unitentry unitlist[] = {
     {"C", 1.0},
     {"T", 1.0},
     {"Hz", 1.0},
-    {"g", 0.001},                // kg
-    {"Gauss", 0.0001},           // T
-    {"m_e", 9.10938188e-31},     // electron mass, kg
-    {"m_p", 1.67262158e-27},     // proton mass, kg
-    {"in", 0.0254},              // m
-    {"ft", 0.3048},              // m
+    {"g", 0.001},                    // kg
+    {"Gauss", 0.0001},               // T
+    {"m_e", 9.10938188e-31},         // electron mass, kg
+    {"m_p", 1.67262158e-27},         // proton mass, kg
+    {"in", 0.0254},                  // m
+    {"ft", 0.3048},                  // m
     {"\xB0", 0.017453292519943295},  // degree, rad
     {"rad", 1.0},
     {"%", 0.01},
-    {"\x89", 0.001},             // per mille
+    {"\x89", 0.001},                     // per mille
     {"\xC2\xB0", 0.017453292519943295},  // degree as typed in UTF-8, rad
 };
 
@@ -51,109 +51,109 @@ bool unitcharactersbuilt = false;
 char asciilower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool sameignoringcase(const char* a, const char* b) {
-  for (; *a && *b; a++, b++)
-    if (asciilower(*a) != asciilower(*b)) return false;
-  return *a == *b;
+    for (; *a && *b; a++, b++)
+        if (asciilower(*a) != asciilower(*b)) return false;
+    return *a == *b;
 }
 
 void makeunitcharacters() {
-  for (int i = 0; i < 256; i++) unitcharacter[i] = true;
-  for (unsigned char c : {'\0', ' ', '"', '#', '\'', ',', '-', '.', ']'}) unitcharacter[c] = false;
-  for (int c = '0'; c <= '9'; c++) unitcharacter[c] = false;
-  // Tabs and line ends also end a name, so "5mm\n" read from a line still means 5 mm.
-  for (unsigned char c : {'\t', '\n', '\v', '\f', '\r'}) unitcharacter[c] = false;
-  unitcharactersbuilt = true;
+    for (int i = 0; i < 256; i++) unitcharacter[i] = true;
+    for (unsigned char c : {'\0', ' ', '"', '#', '\'', ',', '-', '.', ']'}) unitcharacter[c] = false;
+    for (int c = '0'; c <= '9'; c++) unitcharacter[c] = false;
+    // Tabs and line ends also end a name, so "5mm\n" read from a line still means 5 mm.
+    for (unsigned char c : {'\t', '\n', '\v', '\f', '\r'}) unitcharacter[c] = false;
+    unitcharactersbuilt = true;
 }
 
 }  // namespace
 
 void makeunits() {
-  if (unitsbuilt) return;
-  dynarrayinit(&unittable, sizeof(unitentry));
-  for (const unitentry& entry : unitlist) dynarrayappend(&unittable, &entry);
-  unitsbuilt = true;
+    if (unitsbuilt) return;
+    dynarrayinit(&unittable, sizeof(unitentry));
+    for (const unitentry& entry : unitlist) dynarrayappend(&unittable, &entry);
+    unitsbuilt = true;
 }
 
 double unitvalue(const char* name) {
-  makeunits();
-  if (!name) return 0.0;
-  const unitentry* entries = static_cast<const unitentry*>(unittable.data);
-  int matches = 0;
-  double value = 0.0;
-  for (int i = static_cast<int>(unittable.count) - 1; i >= 0 && matches < 2; i--) {
-    if (sameignoringcase(entries[i].name, name)) {
-      matches++;
-      value = entries[i].value;
+    makeunits();
+    if (!name) return 0.0;
+    const unitentry* entries = static_cast<const unitentry*>(unittable.data);
+    int matches = 0;
+    double value = 0.0;
+    for (int i = static_cast<int>(unittable.count) - 1; i >= 0 && matches < 2; i--) {
+        if (sameignoringcase(entries[i].name, name)) {
+            matches++;
+            value = entries[i].value;
+        }
     }
-  }
-  if (matches < 2) return matches == 1 ? value : 0.0;
-  // Names that differ only in case: the exact spelling decides.
-  for (int i = static_cast<int>(unittable.count) - 1; i >= 0; i--)
-    if (std::strcmp(entries[i].name, name) == 0) return entries[i].value;
-  return 0.0;
+    if (matches < 2) return matches == 1 ? value : 0.0;
+    // Names that differ only in case: the exact spelling decides.
+    for (int i = static_cast<int>(unittable.count) - 1; i >= 0; i--)
+        if (std::strcmp(entries[i].name, name) == 0) return entries[i].value;
+    return 0.0;
 }
 
 double unitprefix(char c) {
-  if (c == '.') return 0.0;
-  int matches = 0, position = -1;
-  for (int i = prefixlength - 1; i >= 0 && matches < 2; i--) {
-    if (asciilower(prefixtext[i]) == asciilower(c)) {
-      matches++;
-      position = i;
+    if (c == '.') return 0.0;
+    int matches = 0, position = -1;
+    for (int i = prefixlength - 1; i >= 0 && matches < 2; i--) {
+        if (asciilower(prefixtext[i]) == asciilower(c)) {
+            matches++;
+            position = i;
+        }
     }
-  }
-  if (matches == 2) {
-    position = -1;
-    for (int i = prefixlength - 1; i >= 0; i--) {
-      if (prefixtext[i] == c) {
-        position = i;
-        break;
-      }
+    if (matches == 2) {
+        position = -1;
+        for (int i = prefixlength - 1; i >= 0; i--) {
+            if (prefixtext[i] == c) {
+                position = i;
+                break;
+            }
+        }
     }
-  }
-  if (matches == 0 || position < 0) return 0.0;
-  return std::pow(10.0, position - 18);
+    if (matches == 0 || position < 0) return 0.0;
+    return std::pow(10.0, position - 18);
 }
 
 double unit(const char* text) {
-  if (!text) text = "";
-  if (const char* slash = std::strchr(text, '/')) {
-    std::string numerator(text, slash);
-    return unit(numerator.c_str()) / unit(slash + 1);
-  }
-  double v = unitvalue(text);
-  if (v != 0.0) return v;
-  if (*text == '\0') {
-    warnmessage("[WARNING] Called unit(\"\") with empty string, returning zero!");
-    return 0.0;
-  }
-  double w = unitvalue(text + 1);
-  if (w != 0.0) return unitprefix(text[0]) * w;
-  char warning[192];
-  std::snprintf(warning, sizeof warning, "[WARNING] Unknown unit '%s', assuming unity", text);
-  warnmessage(warning);
-  return 1.0;
+    if (!text) text = "";
+    if (const char* slash = std::strchr(text, '/')) {
+        std::string numerator(text, slash);
+        return unit(numerator.c_str()) / unit(slash + 1);
+    }
+    double v = unitvalue(text);
+    if (v != 0.0) return v;
+    if (*text == '\0') {
+        warnmessage("[WARNING] Called unit(\"\") with empty string, returning zero!");
+        return 0.0;
+    }
+    double w = unitvalue(text + 1);
+    if (w != 0.0) return unitprefix(text[0]) * w;
+    char warning[192];
+    std::snprintf(warning, sizeof warning, "[WARNING] Unknown unit '%s', assuming unity", text);
+    warnmessage(warning);
+    return 1.0;
 }
 
 double valuewithunit(const char* text, const char** end, const char* defaultunit) {
-  if (!text) {
-    if (end) *end = text;
-    return 0.0;
-  }
-  char* afternumber = nullptr;
-  double value = std::strtod(text, &afternumber);
-  if (!unitcharactersbuilt) {
-    makeunitcharacters();
-    makeunits();
-  }
-  const char* runend = afternumber;
-  while (unitcharacter[static_cast<unsigned char>(*runend)]) runend++;
-  if (runend == afternumber) {
-    if (defaultunit) value *= unit(defaultunit);
-  } else {
-    std::string name(static_cast<const char*>(afternumber), runend);
-    value *= unit(name.c_str());
-  }
-  if (end) *end = runend;
-  return value;
+    if (!text) {
+        if (end) *end = text;
+        return 0.0;
+    }
+    char* afternumber = nullptr;
+    double value = std::strtod(text, &afternumber);
+    if (!unitcharactersbuilt) {
+        makeunitcharacters();
+        makeunits();
+    }
+    const char* runend = afternumber;
+    while (unitcharacter[static_cast<unsigned char>(*runend)]) runend++;
+    if (runend == afternumber) {
+        if (defaultunit) value *= unit(defaultunit);
+    } else {
+        std::string name(static_cast<const char*>(afternumber), runend);
+        value *= unit(name.c_str());
+    }
+    if (end) *end = runend;
+    return value;
 }

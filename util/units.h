@@ -6,8 +6,8 @@
 // One named unit or constant. Names are Windows-1252 bytes: 0xB0 is the degree
 // sign and 0x89 the per-mille sign; the UTF-8 degree sign (0xC2 0xB0) is also known.
 struct unitentry {
-  const char* name;
-  double value;  // SI
+    const char* name;
+    double value;  // SI
 };
 
 // The unit table, built once by makeunits and never freed.

@@ -9,7 +9,7 @@ inline constexpr double invlightspeed2 = 1.1126500560536185e-17;
 
 // A vector of three doubles, passed and returned by value.
 struct vec3 {
-  double x, y, z;
+    double x, y, z;
 };
 static_assert(sizeof(vec3) == 24, "vec3 is three packed doubles");
 

@@ -38,16 +38,16 @@ uint64_t pfheadlessclock();  // nanoseconds since start
 // its key message: characters are posted with pfheadlesschar.
 void pfheadlesskey(int vk, bool down);
 void pfheadlesschar(int character);
-void pfheadlessmouse(int x, int y, int buttons);               // a PFM_MOUSEMOVE
-void pfheadlessbutton(int button, bool down, int x, int y);    // button 0 left, 1 right
-void pfheadlessminimise(int restoreafterms);                    // -1: stays minimised
+void pfheadlessmouse(int x, int y, int buttons);             // a PFM_MOUSEMOVE
+void pfheadlessbutton(int button, bool down, int x, int y);  // button 0 left, 1 right
+void pfheadlessminimise(int restoreafterms);                 // -1: stays minimised
 
 // Any other minimise (pfclosewindow, a placement) is undone after this many milliseconds of the
 // virtual clock (default 100; -1: never), checked when the program looks for messages.
 void pfheadlesssetautorestore(int ms);
 void pfheadlessrestore();
-void pfheadlessclose();                                         // PFM_CLOSE to the window
-void pfheadlessquit();                                          // PFM_QUIT
+void pfheadlessclose();  // PFM_CLOSE to the window
+void pfheadlessquit();   // PFM_QUIT
 
 // Runs action when the program reads the keyboard for the given pump (1 = first read),
 // after the read: whatever it posts is taken by that pump and shows from the next one.
@@ -61,12 +61,12 @@ void pfheadlessonpresent(std::function<void(const pfframe&)> callback);
 
 // A presented frame kept by the recorder: its pixels and the palette it was shown through.
 struct pfheadlessframe {
-  int number;
-  int width, height, bitsperpixel, pitch;
-  std::vector<uint8_t> pixels;           // height x pitch bytes
-  pfpaletteentry palette[256];
-  // The colour shown at (x, y) as 0xRRGGBB.
-  uint32_t rgb(int x, int y) const;
+    int number;
+    int width, height, bitsperpixel, pitch;
+    std::vector<uint8_t> pixels;  // height x pitch bytes
+    pfpaletteentry palette[256];
+    // The colour shown at (x, y) as 0xRRGGBB.
+    uint32_t rgb(int x, int y) const;
 };
 
 // Starts or stops keeping copies of presented frames (off by default, to bound memory).
