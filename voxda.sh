@@ -9,8 +9,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages each command needs.
 build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
-                libfreetype-dev fonts-dejavu-core)
-test_packages=(xvfb xauth python3 python3-pil)
+                libfreetype-dev fonts-dejavu-core libcli11-dev libcairo2-dev)
+# MPI is optional for the build; the tests run voxda-da under mpirun, so they install it.
+test_packages=(xvfb xauth python3 python3-pil libopenmpi-dev openmpi-bin)
 
 install_missing() {
   local missing=()

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "particles/decays.h"
+#include "particles/species.h"
 #include "simulation/magnet.h"
 
 namespace {
@@ -14,7 +16,8 @@ constexpr double pi = 3.141592653589793;
 constexpr double difference = 1e-7;      // m or rad: central-difference step of the matrix
 constexpr double residuallimit = 1e-12;  // m or rad: a closed orbit returns to itself this closely
 constexpr int newtoniterations = 40;
-constexpr int continuationdepth = 10;  // energy intervals halved at most this often
+constexpr int continuationdepth = 24;  // energy intervals halved at most this often
+constexpr double maxlogstep = 0.02;    // ln of the momentum ratio of one continuation step
 
 double get(const particle& p, int k) {
     switch (k) {
@@ -144,9 +147,19 @@ bool closedorbit(double energy, const particle& guess, mathmode math, particle* 
 
 namespace {
 
-// From a known orbit at energy `from` to energy `to`, halving the energy step where Newton fails.
+// ln(p(b) / p(a)) for kinetic energies a and b (MeV) of a proton: the orbit moves by about this
+// over k in the exponential field, so it measures how far one continuation step reaches.
+double logmomentumratio(double a, double b) {
+    const double mc2 = speciesrestenergy[protonindex] / joulespermev;  // MeV
+    return 0.5 * std::log((b * (b + 2 * mc2)) / (a * (a + 2 * mc2)));
+}
+
+// From a known orbit at energy `from` to energy `to` in steps that move the orbit by a few
+// millimetres at most, halving a step where Newton fails; a long jump could land on another
+// fixed point of the map.
 bool continueorbit(const particle& known, double from, double to, mathmode math, int depth, particle* orbit) {
-    if (closedorbit(to, known, math, orbit)) return true;
+    bool near = std::fabs(logmomentumratio(from, to)) <= maxlogstep;
+    if (near && closedorbit(to, known, math, orbit)) return true;
     if (depth >= continuationdepth) return false;
     double middle = from + (to - from) / 2;
     particle halfway;
@@ -169,12 +182,14 @@ std::string real(double v) {
 }  // namespace
 
 bool closedorbitfrom800(double energy, mathmode math, particle* orbit) {
+    makedecaytables();
     particle start;
     if (!closedorbit(referenceenergy, axisat(referenceenergy), math, &start)) return false;
     return continueorbit(start, referenceenergy, energy, math, 0, orbit);
 }
 
 std::vector<opticsrow> opticsscan(const std::vector<double>& energies, mathmode math) {
+    makedecaytables();
     std::vector<opticsrow> rows;
     bool haveknown = false;
     particle known{};

@@ -74,3 +74,39 @@ TEST(FonttoolsTest, EditSessionSavesAndKeepsABackup) {
     EXPECT_EQ(saved.size(), 14u + 3u * 511u);
     fs::remove_all(dir);
 }
+
+TEST(FonttoolsTest, BadArgumentsGiveStatusTwoAndHelpGivesUsage) {
+    testtempdir dir;
+    struct toolcase {
+        const char* tool;
+        std::vector<std::string> args;
+        const char* message;  // null: --help, status 0 and the usage on standard output
+    };
+    const toolcase cases[] = {
+        {"fontspecimen", {"a.bmp", "font.dat", "extra"}, "fontspecimen: unexpected argument 'extra'"},
+        {"fontspecimen", {"--colour"}, "fontspecimen: unknown option '--colour'"},
+        {"fontspecimen", {"--help"}, nullptr},
+        {"fontedit", {"a.dat", "b.dat"}, "fontedit: unexpected argument 'b.dat'"},
+        {"fontedit", {"-h"}, nullptr},
+        {"makefont",
+         {dir.file("f.dat"), "/nonexistent.ttf", "3"},
+         "makefont: pixel size must be a whole number from 4 to 100, not '3'"},
+        {"makefont",
+         {dir.file("f.dat"), "/nonexistent.ttf", "12px"},
+         "makefont: pixel size must be a whole number from 4 to 100, not '12px'"},
+        {"makefont", {"--help"}, nullptr},
+    };
+    for (const toolcase& c : cases) {
+        if (std::string(c.tool) == "makefont" && !std::filesystem::exists(builtprogram("makefont"))) continue;
+        processresult r = runbuilt(c.tool, c.args, dir.path);
+        if (!c.message) {
+            EXPECT_EQ(r.status, 0) << c.tool;
+            EXPECT_EQ(r.out.rfind(std::string("usage: ") + c.tool, 0), 0u) << r.out;
+            continue;
+        }
+        EXPECT_EQ(r.status, 2) << c.message;
+        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("f.dat")));
+    }
+}

@@ -148,7 +148,7 @@ TEST(ParticleFile, ColumnsInAnyOrderWithOrWithoutEnergy) {
     EXPECT_EQ(t.initial[0].y, 0.01);
     EXPECT_EQ(t.initial[0].yp, 1e-3);
     EXPECT_EQ(t.initial[0].energy, 700);
-    EXPECT_EQ(t.amplitude[0], std::hypot(0.01, 0.01));
+    EXPECT_EQ(t.amplitude[0], std::hypot(0.011 - 0.001, 0.01));
     EXPECT_DOUBLE_EQ(t.angle[0], 45);
     ASSERT_TRUE(readparticlecsv("x,xp,y,yp\nnan,0,0,0\n", 650, centre, &t, &error)) << error;
     EXPECT_EQ(t.initial[0].energy, 650);
@@ -228,9 +228,11 @@ TEST(CellOptics, AtEightHundredMeVTheOrbitIsTheAxisAndTheMapIsSymplectic) {
 }
 
 TEST(CellOptics, TunesStayPutOverEnergyWhileTheOrbitMovesVertically) {
-    std::vector<opticsrow> rows = opticsscan({600, 800, 1000, 10}, mathmode::exact);
-    ASSERT_EQ(rows.size(), 4u);
-    for (int i = 0; i < 3; ++i) {
+    std::vector<opticsrow> rows = opticsscan({600, 800, 1000, 10, 5}, mathmode::exact);
+    ASSERT_EQ(rows.size(), 5u);
+    const double mc2 = 938.272029;  // MeV
+    auto momentum = [&](double e) { return std::sqrt(e * (e + 2 * mc2)); };
+    for (int i = 0; i < 4; ++i) {
         ASSERT_TRUE(rows[i].found && rows[i].stable) << rows[i].energy;
         EXPECT_GT(rows[i].tune1, 0.0);
         EXPECT_LT(rows[i].tune1, rows[i].tune2);
@@ -241,12 +243,16 @@ TEST(CellOptics, TunesStayPutOverEnergyWhileTheOrbitMovesVertically) {
         particle after = onecell(rows[i].orbit, mathmode::exact);
         EXPECT_NEAR(after.y, rows[i].orbit.y, 1e-11);
         EXPECT_NEAR(after.yp, rows[i].orbit.yp, 1e-11);
+        // The field grows as e^(k y): the orbit sits where it scales with the momentum,
+        // e^(k y) = p / p(800 MeV), on x = 0.
+        EXPECT_NEAR(rows[i].orbit.y, std::log(momentum(rows[i].energy) / momentum(800)) / 5, 1e-9)
+            << rows[i].energy;
+        EXPECT_NEAR(rows[i].orbit.x, 0, 1e-9);
     }
-    EXPECT_LT(rows[0].orbit.y, -0.01);  // lower energy, lower orbit
-    EXPECT_GT(rows[2].orbit.y, 0.01);
-    EXPECT_FALSE(rows[3].found);  // 10 MeV: no orbit inside the aperture
+    EXPECT_LT(rows[3].orbit.y, -0.47);  // 10 MeV: near the aperture's edge, yet inside
+    EXPECT_FALSE(rows[4].found);        // 5 MeV: the orbit would lie outside
     const std::string csv = opticscsv(rows);
-    EXPECT_NE(csv.find("\n10,,,,,,,,0\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\n5,,,,,,,,0\n"), std::string::npos) << csv;
     EXPECT_EQ(csv.rfind("energy_mev,x_m,xp_rad,y_m,yp_rad,tune1,tune2,det,stable\n600,", 0), 0u);
 }
 

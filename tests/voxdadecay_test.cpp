@@ -133,6 +133,11 @@ TEST(VoxdaDecayTool, BadInputIsRefusedWithStatusTwo) {
         {{"-e", "3mm"}, "--energy needs an energy in eV"},
         {{"-e", "-3MeV"}, "--energy must be a finite energy of 0 or more"},
         {{"-e", "GeV"}, "--energy needs a number"},
+        // Finite in joules, but gamma squared overflows.
+        {{"-e", "1e200GeV"}, "--energy is too large for the kinematics of pi+"},
+        {{"-s", "mu-", "--energy=1e300EeV"}, "--energy is too large for the kinematics of mu-"},
+        // An endless input stops at the most records a run can save.
+        {{"-r", "/dev/zero"}, "/dev/zero: more than 100001 records"},
         {{"-u", "m"}, "--unit needs a time unit"},
         {{"--frobnicate"}, "unknown option '--frobnicate'"},
         {{"-o"}, "-o needs a value"},

@@ -10,8 +10,9 @@
 
 // Reads the options into app. --help and -h print helptext on standard output and end with
 // status 0. Anything else wrong goes to bad (which must not return) as one line: an unknown
-// option or a flag given a value ("unknown option '...'"), an option missing its value
-// ("... needs a value"), or CLI11's own message.
+// option or a flag given a value ("unknown option '...'"), an argument beyond the positional ones
+// ("unexpected argument '...'"), an option missing its value ("... needs a value"), or CLI11's
+// own message.
 inline void parsecommandline(CLI::App& app, int argc, char** argv, const std::string& helptext,
                              const std::function<void(const std::string&)>& bad) {
     app.set_help_flag();
@@ -24,7 +25,8 @@ inline void parsecommandline(CLI::App& app, int argc, char** argv, const std::st
         if (std::strncmp(argv[i], "--", 2) != 0 || !eq) continue;
         std::string name(argv[i], static_cast<size_t>(eq - argv[i]));
         for (const CLI::Option* o : app.get_options())
-            if (o->get_type_size() == 0 && o->check_lname(name.substr(2)))
+            if (o->get_expected_min() == 0 && o->get_items_expected_max() == 0 &&
+                o->check_lname(name.substr(2)))
                 bad("unknown option '" + std::string(argv[i]) + "'");
     }
     try {
@@ -39,7 +41,11 @@ inline void parsecommandline(CLI::App& app, int argc, char** argv, const std::st
         std::fputs(helptext.c_str(), stdout);
         std::exit(0);
     }
-    if (!app.remaining().empty()) bad("unknown option '" + app.remaining().front() + "'");
+    if (!app.remaining().empty()) {
+        const std::string extra = app.remaining().front();
+        bad((extra.size() > 1 && extra[0] == '-' ? "unknown option '" : "unexpected argument '") + extra +
+            "'");
+    }
 }
 
 // The spelling of an option the user typed last ("-n" or "--count"), for messages; the first

@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "text/fontstore.h"
 #include "text/glyphedit.h"
+#include "tools/clitool.h"
 
 namespace {
 
@@ -62,10 +63,19 @@ int editorentry(pfinstance* instance, pfinstance*, const char*, int) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2 || (argc == 2 && (std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help"))) {
-        std::fprintf(stderr, "usage: fontedit [font-file]   (default font.dat)\n");
-        return argc > 2 ? 2 : 0;
+    CLI::App app("fontedit", "fontedit");
+    app.add_option("font", fontpath);
+    parsecommandline(
+        app, argc, argv,
+        "usage: fontedit [font-file]   (default font.dat)\n"
+        "Edits the glyphs of the font on the screen; Q saves (the previous file kept as .bak).\n",
+        [](const std::string& message) {
+            std::fprintf(stderr, "fontedit: %s (try --help)\n", message.c_str());
+            std::exit(2);
+        });
+    if (fontpath.empty()) {
+        std::fprintf(stderr, "fontedit: the font file name is empty\n");
+        return 2;
     }
-    if (argc == 2) fontpath = argv[1];
     return pfrun(argc, argv, editorentry);
 }

@@ -21,6 +21,7 @@
 #include "text/markup.h"
 #include "text/styles.h"
 #include "text/textdraw.h"
+#include "tools/clitool.h"
 
 namespace {
 
@@ -36,13 +37,24 @@ void drawglyphcode(int x, int y, int code, int colour) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 3 || (argc > 1 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0))) {
-        std::fprintf(stderr, "usage: fontspecimen [output.bmp [font-file]]\n");
-        return argc > 3 ? 2 : 0;
+    std::string output = "specimen.bmp", fontpath = "font.dat";
+    CLI::App app("fontspecimen", "fontspecimen");
+    app.add_option("output", output);
+    app.add_option("font", fontpath);
+    parsecommandline(app, argc, argv,
+                     "usage: fontspecimen [output.bmp [font-file]]\n"
+                     "Draws every glyph of the font and sample lines in several styles into a BMP file.\n"
+                     "  output.bmp  default specimen.bmp in the current directory\n"
+                     "  font-file   default font.dat, else assets/font.dat\n",
+                     [](const std::string& message) {
+                         std::fprintf(stderr, "fontspecimen: %s (try --help)\n", message.c_str());
+                         std::exit(2);
+                     });
+    if (output.empty() || fontpath.empty()) {
+        std::fprintf(stderr, "fontspecimen: a file name is empty\n");
+        return 2;
     }
-    std::string output = argc > 1 ? argv[1] : "specimen.bmp";
-    std::string fontpath = argc > 2 ? argv[2] : "font.dat";
-    if (argc <= 2 && !std::filesystem::exists(fontpath)) fontpath = "assets/font.dat";
+    if (!app.count("font") && !std::filesystem::exists(fontpath)) fontpath = "assets/font.dat";
 
     if (!pfstartup("headless")) return 1;
     pfheadlesssetdesktop(specimenwidth, specimenheight);

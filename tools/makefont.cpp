@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/clitool.h"
+
 namespace {
 
 // Unicode code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is undefined).
@@ -67,16 +69,34 @@ struct glyphimage {
     std::vector<uint8_t> pixels;
 };
 
+[[noreturn]] void badinput(const std::string& message) {
+    std::fprintf(stderr, "makefont: %s\n", message.c_str());
+    std::exit(2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string outpath = argc > 1 ? argv[1] : "assets/font.dat";
-    std::string ttfpath = argc > 2 ? argv[2] : "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
-    int pixelsize = argc > 3 ? std::atoi(argv[3]) : 12;
-    if (pixelsize < 4 || pixelsize > 100) {
-        std::fprintf(stderr, "makefont: pixel size must be 4 to 100\n");
-        return 1;
-    }
+    std::string outpath = "assets/font.dat", ttfpath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+                sizetext = "12";
+    CLI::App app("makefont", "makefont");
+    app.add_option("output", outpath);
+    app.add_option("ttf", ttfpath);
+    app.add_option("pixel-size", sizetext);
+    parsecommandline(app, argc, argv,
+                     "usage: makefont [output [ttf [pixel-size]]]\n"
+                     "Rasterises a TrueType font with FreeType into our font file format.\n"
+                     "  output      default assets/font.dat\n"
+                     "  ttf         default /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf\n"
+                     "  pixel-size  default 12 (the em height in pixels), 4 to 100\n",
+                     [](const std::string& message) { badinput(message + " (try --help)"); });
+    int pixelsize = 0;
+    if (sizetext.size() <= 3 && !sizetext.empty() &&
+        sizetext.find_first_not_of("0123456789") == std::string::npos)
+        pixelsize = std::atoi(sizetext.c_str());
+    if (pixelsize < 4 || pixelsize > 100)
+        badinput("pixel size must be a whole number from 4 to 100, not '" + sizetext + "'");
+    if (outpath.empty() || ttfpath.empty()) badinput("a file name is empty");
 
     FT_Library library;
     FT_Face face;

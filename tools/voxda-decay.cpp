@@ -13,6 +13,7 @@
 #include "particles/species.h"
 #include "particles/trackedparticle.h"
 #include "util/units.h"
+#include "tools/clitool.h"
 #include "util/vectors.h"
 
 namespace {
@@ -119,12 +120,19 @@ bool samesaved(const trackedparticle& a, const trackedparticle& b) {
            a.remaining == b.remaining && a.seed == b.seed && a.draws == b.draws;
 }
 
-// Reads every record of a saved file; a record cut short is bad input.
+// The most records a run saves: one per particle and the scheduled record.
+constexpr size_t maxrecords = 100001;
+
+// Reads every record of a saved file; a record cut short is bad input, and so is an input that
+// runs on beyond what any run saves (such as /dev/zero).
 std::vector<trackedparticle> readall(FILE* file, const std::string& name) {
     std::vector<trackedparticle> records;
     for (;;) {
         int c = std::fgetc(file);
         if (c == EOF) break;
+        if (records.size() == maxrecords)
+            badinput(name + ": more than " + std::to_string(maxrecords) +
+                     " records (not a saved particle file?)");
         std::ungetc(c, file);
         bool ok = false;
         trackedparticle p = readparticle(file, &ok);
@@ -184,61 +192,34 @@ void saverecords(const std::vector<trackedparticle>& records, const std::string&
 }  // namespace
 
 int main(int argc, char** argv) {
-    unsigned long count = 10, seed = 1;
-    const char* speciesarg = "pi+";
-    const char* energyarg = "0";
-    const char* unitarg = "ns";
-    const char* output = nullptr;
-    const char* readpath = nullptr;
-    for (int i = 1; i < argc; i++) {
-        std::string option = argv[i];
-        // A long option may carry its value after "=", as in --count=5.
-        const char* value = nullptr;
-        size_t equals = option.find('=');
-        if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = argv[i] + equals + 1;
-            option.resize(equals);
-        }
-        if (!value && (option == "-h" || option == "--help")) {
-            std::printf("%s\n%s", usageline, helptext);
-            return 0;
-        }
-        bool takesvalue = option == "-n" || option == "--count" || option == "-s" || option == "--species" ||
-                          option == "-e" || option == "--energy" || option == "--seed" || option == "-u" ||
-                          option == "--unit" || option == "-o" || option == "--output" || option == "-r" ||
-                          option == "--read";
-        if (!takesvalue) badinput("unknown option '" + std::string(argv[i]) + "'");
-        if (!value) {
-            if (i + 1 >= argc) badinput(option + " needs a value");
-            value = argv[++i];
-        }
-        if (option == "-n" || option == "--count")
-            count = parsecount(option.c_str(), value, 1, 100000);
-        else if (option == "-s" || option == "--species")
-            speciesarg = value;
-        else if (option == "-e" || option == "--energy")
-            energyarg = value;
-        else if (option == "--seed")
-            seed = parsecount(option.c_str(), value, 0, 4294967295ul);
-        else if (option == "-u" || option == "--unit")
-            unitarg = value;
-        else if (option == "-o" || option == "--output")
-            output = value;
-        else
-            readpath = value;
-    }
-    double timeunit = parsetimeunit(unitarg);
-    if (readpath) return listfile(readpath, timeunit, unitarg);
+    std::string countarg = "10", seedarg = "1", speciesarg = "pi+", energyarg = "0", unitarg = "ns",
+                outputarg, readarg;
+    CLI::App app("voxda-decay", "voxda-decay");
+    app.add_option("-n,--count", countarg);
+    app.add_option("-s,--species", speciesarg);
+    app.add_option("-e,--energy", energyarg);
+    app.add_option("--seed", seedarg);
+    app.add_option("-u,--unit", unitarg);
+    app.add_option("-o,--output", outputarg);
+    app.add_option("-r,--read", readarg);
+    parsecommandline(app, argc, argv, std::string(usageline) + "\n" + helptext, badinput);
+    unsigned long count =
+        parsecount(typedname(argc, argv, {"-n", "--count"}).c_str(), countarg.c_str(), 1, 100000);
+    unsigned long seed = parsecount("--seed", seedarg.c_str(), 0, 4294967295ul);
+    const char* output = app.count("--output") ? outputarg.c_str() : nullptr;
+    const char* readpath = app.count("--read") ? readarg.c_str() : nullptr;
+    double timeunit = parsetimeunit(unitarg.c_str());
+    if (readpath) return listfile(readpath, timeunit, unitarg.c_str());
 
     makedecaytables();
-    int species = speciesbyname(speciesarg, 0);
+    int species = speciesbyname(speciesarg.c_str(), 0);
     if (species < 0) badinput(std::string("unknown species '") + speciesarg + "'");
     double lifetime = decays[species].lifetime;  // s
     if (lifetime == 0.0)
         badinput(std::string(speciesname[species]) +
                  " does not decay here; choose pi+, pi-, mu+, mu-, K+, K- or pi0");
-    double kinetic = parseenergy(energyarg);         // J
-    double restenergy = speciesrestenergy[species];  // J
+    double kinetic = parseenergy(energyarg.c_str());  // J
+    double restenergy = speciesrestenergy[species];   // J
 
     // The record moves along z with the proper velocity of its kinetic energy.
     trackedparticle p = newparticle(static_cast<int32_t>(static_cast<uint32_t>(seed)), 1);
@@ -246,16 +227,21 @@ int main(int argc, char** argv) {
     p.uz = ufromkinetic(kinetic, restenergy);
     vec3 u = vec3make(p.ux, p.uy, p.uz);
     double gamma = gammafromu(u);
+    // A finite energy in joules can still overflow the kinematics (gamma squared).
+    if (!std::isfinite(p.uz) || !std::isfinite(gamma))
+        badinput("--energy is too large for the kinematics of " + std::string(speciesname[species]) +
+                 ", not '" + energyarg + "'");
     double speed = speedfromu(u);
     std::printf("%lu %s, kinetic energy %.6g MeV (gamma %.6g, speed %.6g c), seed %lu\n", count,
                 speciesname[species], kinetic / joulespermev, gamma, speed / lightspeed, seed);
-    std::printf("mean lifetime %.6g %s at rest, %.6g %s in the laboratory\n", lifetime / timeunit, unitarg,
-                gamma * lifetime / timeunit, unitarg);
+    std::printf("mean lifetime %.6g %s at rest, %.6g %s in the laboratory\n", lifetime / timeunit,
+                unitarg.c_str(), gamma * lifetime / timeunit, unitarg.c_str());
 
     std::vector<trackedparticle> saved;
     scheduledecay(&p, static_cast<uint32_t>(count));
     saved.push_back(p);
-    std::printf("decay  proper time (%s)  lab time (%s)  distance (m)  left\n", unitarg, unitarg);
+    std::printf("decay  proper time (%s)  lab time (%s)  distance (m)  left\n", unitarg.c_str(),
+                unitarg.c_str());
     for (unsigned long k = 1; p.status == statusactive; k++) {
         // Drift to the decay: lab distance = proper velocity x proper time.
         double step = p.nextdecay - p.propertime;  // s
