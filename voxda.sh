@@ -10,7 +10,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # Debian packages each command needs.
 build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
                 libfreetype-dev fonts-dejavu-core)
-test_packages=(xvfb xauth python3 python3-pil)
+test_packages=(xvfb xauth python3 python3-pil clang-format)
 
 install_missing() {
   local missing=()
