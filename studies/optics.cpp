@@ -13,7 +13,7 @@
 namespace {
 
 constexpr double pi = 3.141592653589793;
-constexpr double difference = 1e-7;      // m or rad: central-difference step of the matrix
+constexpr double difference = 1e-6;      // m or rad: central-difference step of the matrix
 constexpr double residuallimit = 1e-12;  // m or rad: a closed orbit returns to itself this closely
 constexpr int newtoniterations = 40;
 constexpr int continuationdepth = 24;  // energy intervals halved at most this often
@@ -119,30 +119,37 @@ double determinant4(const double m[4][4]) {
     return det;
 }
 
-// Newton: z <- z - (J - I)^-1 (M(z) - z), J the one-cell matrix at z.
+// Newton: z <- z - (J - I)^-1 (M(z) - z), J the one-cell matrix at z. Once the orbit closes
+// within the limit, further steps are kept while they still shrink the residual, so the orbit
+// ends as close as rounding allows.
 bool closedorbit(double energy, const particle& guess, mathmode math, particle* orbit) {
     particle z = guess;
     z.energy = energy;
+    bool closed = false;
+    double best = 0;
     for (int iteration = 0; iteration < newtoniterations; ++iteration) {
-        if (!inaperture(z)) return false;
+        if (!inaperture(z)) break;
         particle m = onecell(z, math);
         double f[4], worst = 0;
         for (int k = 0; k < 4; ++k) {
             f[k] = get(m, k) - get(z, k);
             worst = std::fmax(worst, std::fabs(f[k]));
         }
-        if (!std::isfinite(worst)) return false;
+        if (!std::isfinite(worst)) break;
+        if (closed && !(worst < best)) break;
         if (worst <= residuallimit) {
+            closed = true;
+            best = worst;
             *orbit = z;
-            return true;
+            if (worst == 0) break;
         }
         double j[4][4], step[4];
         cellmatrix(z, math, j);
         for (int k = 0; k < 4; ++k) j[k][k] = j[k][k] - 1;
-        if (!solve4(j, f, step)) return false;
+        if (!solve4(j, f, step)) break;
         for (int k = 0; k < 4; ++k) set(&z, k, get(z, k) - step[k]);
     }
-    return false;
+    return closed;
 }
 
 namespace {

@@ -329,8 +329,8 @@ plotfiles opticsplot(const std::vector<opticsrow>& rows, const std::string& math
         };
         legend(600, 75, blue, "tune 1 (lower)");
         legend(600, 93, orange, "tune 2 (higher)");
-        legend(600, 405, blue, "x");
-        legend(600, 423, orange, "y");
+        legend(110, 405, blue, "x");
+        legend(110, 423, orange, "y");
         text(cr, 100, 80, "grey: no stable closed orbit", 12, 0, 0.5);
     });
 }

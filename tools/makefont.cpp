@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "tools/clitool.h"
+#include "util/outputfile.h"
 
 namespace {
 
@@ -175,16 +176,7 @@ int main(int argc, char** argv) {
     }
 
     // Write beside the target, then rename, so a failed run leaves the old file intact.
-    std::string temppath = outpath + ".tmp";
-    FILE* f = std::fopen(temppath.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "makefont: cannot write '%s'\n", temppath.c_str());
-        return 1;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temppath.c_str(), outpath.c_str()) != 0) {
-        std::remove(temppath.c_str());
+    if (!writewholefile(outpath.c_str(), bytes.data(), bytes.size())) {
         std::fprintf(stderr, "makefont: cannot write '%s'\n", outpath.c_str());
         return 1;
     }

@@ -12,7 +12,7 @@
 #include "studies/checkpoint.h"
 #include "studies/dascan.h"
 #include "studies/optics.h"
-#include "studies/outputfile.h"
+#include "studies/savefile.h"
 #include "studies/plots.h"
 #include "studies/quantities.h"
 #include "tools/clitool.h"
@@ -157,7 +157,7 @@ struct progressline {
 
 void writeorfail(const std::string& path, const std::string& bytes) {
     std::string error;
-    if (!writewholefile(path, bytes, &error)) {
+    if (!savefile(path, bytes, &error)) {
         std::fprintf(stderr, "voxda-da: %s\n", error.c_str());
         std::exit(1);
     }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "studies/optics.h"
-#include "studies/outputfile.h"
+#include "studies/savefile.h"
 #include "studies/plots.h"
 #include "tools/clitool.h"
 #include "studies/quantities.h"
@@ -89,8 +89,8 @@ int main(int argc, char** argv) {
     if (!prefix.empty()) {
         plotfiles pictures = opticsplot(rows, mathmodename(math));
         std::string error;
-        if (!writewholefile(prefix + ".png", pictures.png, &error) ||
-            !writewholefile(prefix + ".svg", pictures.svg, &error)) {
+        if (!savefile(prefix + ".png", pictures.png, &error) ||
+            !savefile(prefix + ".svg", pictures.svg, &error)) {
             std::fprintf(stderr, "voxda-optics: %s\n", error.c_str());
             return 1;
         }
