@@ -7,57 +7,9 @@
 #include <cstddef>
 #include <vector>
 
-// SLEEF declares its AVX and AVX-512 functions only where the compiler targets them; these wrappers
-// are compiled for AVX-512 and called only on a CPU that has it (AVX: the same).
-#pragma GCC push_options
-#pragma GCC target("avx2,avx512f")
-#include <immintrin.h>
 #include <sleef.h>
 
-namespace {
-
-__attribute__((noinline)) void sleefexpavx(const double* x, double* y, size_t n) {
-    for (size_t i = 0; i < n; i += 4)
-        _mm256_storeu_pd(y + i, Sleef_cinz_expd4_u10avx(_mm256_loadu_pd(x + i)));
-}
-__attribute__((noinline)) void sleefsincosavx(const double* x, double* s, double* c, size_t n) {
-    for (size_t i = 0; i < n; i += 4) {
-        const Sleef___m256d_2 r = Sleef_cinz_sincosd4_u10avx(_mm256_loadu_pd(x + i));
-        _mm256_storeu_pd(s + i, r.x);
-        _mm256_storeu_pd(c + i, r.y);
-    }
-}
-__attribute__((noinline)) void sleefsinavx(const double* x, double* y, size_t n) {
-    for (size_t i = 0; i < n; i += 4)
-        _mm256_storeu_pd(y + i, Sleef_cinz_sind4_u10avx(_mm256_loadu_pd(x + i)));
-}
-__attribute__((noinline)) void sleefcosavx(const double* x, double* y, size_t n) {
-    for (size_t i = 0; i < n; i += 4)
-        _mm256_storeu_pd(y + i, Sleef_cinz_cosd4_u10avx(_mm256_loadu_pd(x + i)));
-}
-__attribute__((noinline)) void sleefexpavx512(const double* x, double* y, size_t n) {
-    for (size_t i = 0; i < n; i += 8)
-        _mm512_storeu_pd(y + i, Sleef_cinz_expd8_u10avx512fnofma(_mm512_loadu_pd(x + i)));
-}
-__attribute__((noinline)) void sleefsincosavx512(const double* x, double* s, double* c, size_t n) {
-    for (size_t i = 0; i < n; i += 8) {
-        const Sleef___m512d_2 r = Sleef_cinz_sincosd8_u10avx512fnofma(_mm512_loadu_pd(x + i));
-        _mm512_storeu_pd(s + i, r.x);
-        _mm512_storeu_pd(c + i, r.y);
-    }
-}
-__attribute__((noinline)) void sleefsinavx512(const double* x, double* y, size_t n) {
-    for (size_t i = 0; i < n; i += 8)
-        _mm512_storeu_pd(y + i, Sleef_cinz_sind8_u10avx512fnofma(_mm512_loadu_pd(x + i)));
-}
-__attribute__((noinline)) void sleefcosavx512(const double* x, double* y, size_t n) {
-    for (size_t i = 0; i < n; i += 8)
-        _mm512_storeu_pd(y + i, Sleef_cinz_cosd8_u10avx512fnofma(_mm512_loadu_pd(x + i)));
-}
-
-}  // namespace
-#pragma GCC pop_options
-
+#include "bench/sleefwide.h"
 #include "tracking/vecmath.h"
 
 namespace {
@@ -100,7 +52,7 @@ void sleefcospurec(const double* x, double* y, size_t n) {
 }
 void sleefsincospurec(const double* x, double* s, double* c, size_t n) {
     for (size_t i = 0; i < n; ++i) {
-        const Sleef_double2 r = Sleef_cinz_sincosd1_u10purec(x[i]);
+        const Sleef_double_2 r = Sleef_cinz_sincosd1_u10purec(x[i]);
         s[i] = r.x;
         c[i] = r.y;
     }
@@ -110,26 +62,30 @@ void sleefsincospurec(const double* x, double* s, double* c, size_t n) {
 struct contender {
     unary exp, sin, cos;
     binary sincos;
-    const char* needs;  // CPU feature, or nullptr
+    bool (*runs)();  // whether this CPU has the instructions
 };
+
+bool always() { return true; }
+bool hasavx() { return __builtin_cpu_supports("avx"); }
+bool hasavx512() { return __builtin_cpu_supports("avx512f"); }
 
 contender ours() {
     const vecmathroutines& r = vecmathchosen();
-    return {r.exp, r.sin, r.cos, r.sincos, nullptr};
+    return {r.exp, r.sin, r.cos, r.sincos, always};
 }
 contender oursscalar() {
     const vecmathroutines r = vecmathalltargets().front();
-    return {r.exp, r.sin, r.cos, r.sincos, nullptr};
+    return {r.exp, r.sin, r.cos, r.sincos, always};
 }
-contender sleefpurec() { return {sleefexppurec, sleefsinpurec, sleefcospurec, sleefsincospurec, nullptr}; }
-contender sleefavx() { return {sleefexpavx, sleefsinavx, sleefcosavx, sleefsincosavx, "avx"}; }
+contender sleefpurec() { return {sleefexppurec, sleefsinpurec, sleefcospurec, sleefsincospurec, always}; }
+contender sleefavx() { return {sleefexpavx, sleefsinavx, sleefcosavx, sleefsincosavx, hasavx}; }
 contender sleefavx512() {
-    return {sleefexpavx512, sleefsinavx512, sleefcosavx512, sleefsincosavx512, "avx512f"};
+    return {sleefexpavx512, sleefsinavx512, sleefcosavx512, sleefsincosavx512, hasavx512};
 }
-contender libm() { return {libmexp, libmsin, libmcos, libmsincos, nullptr}; }
+contender libm() { return {libmexp, libmsin, libmcos, libmsincos, always}; }
 
 bool runnable(benchmark::State& state, const contender& c) {
-    if (c.needs != nullptr && !__builtin_cpu_supports(c.needs)) {
+    if (!c.runs()) {
         state.SkipWithError("this CPU lacks the instructions");
         return false;
     }

@@ -147,12 +147,32 @@ HWY_INLINE V powerof2(V k) {
     return L::frombits(L::shiftleft52(L::bits(k + L::set(0x1p52 + 1023))));
 }
 
+// Up to this |x| the result is normal (|k| <= 1020) and 2^k can be added to e^r's exponent field.
+constexpr double expnormallimit = 707.0;
+
+// e^r 2^k where the result may overflow or be subnormal: 2^k in two factors, since 2^1024 and the
+// subnormal range are out of reach of one. The first product is exact; the second rounds once, into
+// the subnormals where the result lies there. The same bits as adding k to the exponent wherever
+// that is possible.
+template <class V>
+HWY_NOINLINE V expscaled(V x, V k, V er) {
+    using L = lanes<V>;
+    const V shifter = L::set(roundingshifter);
+    const V k1 = (k * L::set(0.5) + shifter) - shifter;
+    const V k2 = k - k1;
+    V y = er * powerof2(k1) * powerof2(k2);
+    y = L::select(L::greater(x, L::set(expoverflow)), L::set(HUGE_VAL), y);
+    y = L::select(L::less(x, L::set(expunderflow)), L::set(0.0), y);
+    return L::select(L::isnan(x), x + x, y);  // a not-a-number comes back quiet, with its own bits
+}
+
 // e^x = 2^k e^r with k the nearest integer to x/ln2 and r = x - k ln2 (Cody and Waite).
 template <class V>
 HWY_INLINE V vexp(V x) {
     using L = lanes<V>;
     const V shifter = L::set(roundingshifter);
-    const V k = (x * L::set(invln2) + shifter) - shifter;
+    const V shifted = x * L::set(invln2) + shifter;
+    const V k = shifted - shifter;
     // r + rlo = x - k ln2 to about 2^-85: x - k ln2hi is exact (Sterbenz), the rest rounds once.
     const V high = x - k * L::set(ln2hi);
     const V klo = k * L::set(ln2lo);
@@ -164,14 +184,10 @@ HWY_INLINE V vexp(V x) {
     const V alo = (one - a) + r;
     const V tail = alo + (rlo * a + (r * r) * horner(r, expcoefficients));
     const V er = a + tail;
-    // 2^k in two factors: 2^1024 and the subnormal range are out of reach of one. The first product
-    // is exact; the second rounds once, into the subnormals where the result lies there.
-    const V k1 = (k * L::set(0.5) + shifter) - shifter;
-    const V k2 = k - k1;
-    V y = er * powerof2(k1) * powerof2(k2);
-    y = L::select(L::greater(x, L::set(expoverflow)), L::set(HUGE_VAL), y);
-    y = L::select(L::less(x, L::set(expunderflow)), L::set(0.0), y);
-    return L::select(L::isnan(x), x + x, y);  // a not-a-number comes back quiet, with its own bits
+    // k sits in the low bits of shifted; moved up it is the exponent increment.
+    if (HWY_LIKELY(!L::any(L::notlessequal(absolute(x), L::set(expnormallimit)))))
+        return L::frombits(L::bits(er) + L::shiftleft52(L::bits(shifted)));
+    return expscaled(x, k, er);
 }
 
 // ---------------------------------------------------------------------------------------------------
