@@ -98,7 +98,8 @@ std::vector<double> trigsweep(int count) {
     sampler s;
     std::vector<double> x;
     for (int i = 0; i < count / 4; ++i) x.push_back(s.uniform(-1e5, 1e5));
-    for (int i = 0; i < count / 4; ++i) x.push_back(s.uniform(-5, 5));
+    for (int i = 0; i < count / 8; ++i) x.push_back(s.uniform(-5, 5));
+    for (int i = 0; i < count / 8; ++i) x.push_back(s.uniform(-20, 20));  // both sides of 16
     for (int i = 0; i < count / 8; ++i) x.push_back(s.logwide(-40, 17));
     for (int i = 0; i < count / 4; ++i) {
         const double k = std::floor(s.uniform(0, 63662));

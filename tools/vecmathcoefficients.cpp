@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -216,7 +217,24 @@ int main() {
     mpfr_const_pi(v.v, MPFR_RNDN);
     mpfr_div_2ui(v.v, v.v, 1, MPFR_RNDN);
     printsplit("pi/2", v.v, {37, 37, 37, 53});
+    printsplit("pi/2", v.v, {49, 49, 53});
     printsplit("pi/2", v.v, {53, 53});
+    // How close the doubles come to k pi/2 for the multiples the short reduction serves (|x| <= 16):
+    // its sum of two parts needs the reduced argument far above its rounding errors (2^-100).
+    {
+        big multiple, nearest, distance, worst;
+        mpfr_set_ui(worst.v, 1, MPFR_RNDN);
+        for (int k = 1; k <= 11; ++k) {
+            mpfr_mul_ui(multiple.v, v.v, k, MPFR_RNDN);
+            for (mpfr_rnd_t way : {MPFR_RNDD, MPFR_RNDU}) {
+                mpfr_set_d(nearest.v, mpfr_get_d(multiple.v, way), MPFR_RNDN);
+                mpfr_sub(distance.v, nearest.v, multiple.v, MPFR_RNDN);
+                mpfr_abs(distance.v, distance.v, MPFR_RNDN);
+                if (mpfr_cmp(distance.v, worst.v) < 0) mpfr_set(worst.v, distance.v, MPFR_RNDN);
+            }
+        }
+        std::printf("// closest double to k pi/2, k = 1..11: 2^%.1f away\n", std::log2(mpfr_get_d(worst.v, MPFR_RNDN)));
+    }
     mpfr_ui_div(v.v, 1, v.v, MPFR_RNDN);
     std::printf("// 2/pi = %a  (%.17g)\n", mpfr_get_d(v.v, MPFR_RNDN), mpfr_get_d(v.v, MPFR_RNDN));
 

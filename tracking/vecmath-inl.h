@@ -200,6 +200,13 @@ constexpr double halfpi1 = 0x1.921fb5444p+0;
 constexpr double halfpi2 = 0x1.68c234c4cp-39;
 constexpr double halfpi3 = 0x1.98a2e037p-77;
 constexpr double halfpi4 = 0x1.cd129024e088ap-115;
+// pi/2 = shorthalfpi1 + shorthalfpi2 + shorthalfpi3 + 7.4e-49: the first two have 49 significant bits,
+// so q * shorthalfpiN is exact for q < 16, i.e. |x| <= shortlimit. The doubles come no closer than
+// 2^-53.9 to k pi/2 for those q, far above the 2^-100 the short reduction leaves.
+constexpr double shorthalfpi1 = 0x1.921fb54442d2p+0;
+constexpr double shorthalfpi2 = -0x1.ee59d9cceba4p-50;
+constexpr double shorthalfpi3 = 0x1.b839a252049c1p-104;
+constexpr double shortlimit = 16;
 // Arguments up to this take the branch-free reduction; larger ones (and infinities and
 // not-a-numbers) go through vsincoswide's exact reduction.
 constexpr double fastlimit = 1e5;
@@ -226,8 +233,8 @@ constexpr double coscoefficients[] = {
     -0x1.907da2754caa9p-37,  // -1.1382632014983239e-11
 };
 
-// x = q pi/2 + rh + rl for |x| <= fastlimit, |rh + rl| <= pi/4 (to rounding), the pair accurate to
-// about 2^-100 absolute; quadrant's low bits hold q modulo 4.
+// x = q pi/2 + rh + rl for shortlimit < |x| <= fastlimit, |rh + rl| <= pi/4 (to rounding), the pair accurate
+// to about 2^-100 absolute; quadrant's low bits hold q modulo 4.
 template <class V>
 HWY_INLINE void reducehalfpi(V x, V& rh, V& rl, typename lanes<V>::U& quadrant) {
     using L = lanes<V>;
@@ -242,6 +249,22 @@ HWY_INLINE void reducehalfpi(V x, V& rh, V& rl, typename lanes<V>::U& quadrant) 
     const V tail = (e1 + e2) - q * L::set(halfpi4);
     rh = s2 + tail;
     rl = (s2 - rh) + tail;
+}
+
+// The same for |x| <= shortlimit (the tracking's arguments), with fewer parts of pi/2.
+template <class V>
+HWY_INLINE void reducehalfpishort(V x, V& rh, V& rl, typename lanes<V>::U& quadrant) {
+    using L = lanes<V>;
+    const V shifter = L::set(roundingshifter);
+    const V shifted = x * L::set(twooverpi) + shifter;
+    quadrant = L::bits(shifted);
+    const V q = shifted - shifter;
+    const V a = x - q * L::set(shorthalfpi1);  // exact
+    V s1, e1;
+    twosum(a, q * L::set(-shorthalfpi2), s1, e1);
+    const V tail = e1 - q * L::set(shorthalfpi3);
+    rh = s1 + tail;
+    rl = (s1 - rh) + tail;
 }
 
 // sin and cos of q pi/2 + rh + rl from the reduced pair and q's low bits.
@@ -283,10 +306,20 @@ HWY_INLINE void vsincos(V x, V* s, V* c) {
     using L = lanes<V>;
     V rh, rl, sinx, cosx;
     typename L::U quadrant;
-    reducehalfpi(x, rh, rl, quadrant);
+    reducehalfpishort(x, rh, rl, quadrant);
+    const V size = absolute(x);
+    if (HWY_UNLIKELY(L::any(L::notlessequal(size, L::set(shortlimit))))) {
+        V longrh, longrl;
+        typename L::U longquadrant;
+        reducehalfpi(x, longrh, longrl, longquadrant);
+        const auto beyond = L::notlessequal(size, L::set(shortlimit));
+        rh = L::select(beyond, longrh, rh);
+        rl = L::select(beyond, longrl, rl);
+        quadrant = L::bits(L::select(beyond, L::frombits(longquadrant), L::frombits(quadrant)));
+    }
     sincosreduced(rh, rl, quadrant, sinx, cosx);
     sinx = L::select(L::equal(x, L::set(0.0)), x, sinx);  // sin(-0) = -0
-    if (HWY_UNLIKELY(L::any(L::notlessequal(absolute(x), L::set(fastlimit))))) sincoswidelanes(x, sinx, cosx);
+    if (HWY_UNLIKELY(L::any(L::notlessequal(size, L::set(fastlimit))))) sincoswidelanes(x, sinx, cosx);
     *s = sinx;
     *c = cosx;
 }

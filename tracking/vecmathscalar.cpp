@@ -59,7 +59,10 @@ void vsincos(double x, double* s, double* c) { vm::vsincos(x, s, c); }
 int vreducewide(double x, double* rh, double* rl) {
     if (std::fabs(x) <= vm::fastlimit) {
         uint64_t quadrant;
-        vm::reducehalfpi(x, *rh, *rl, quadrant);
+        if (std::fabs(x) <= vm::shortlimit)
+            vm::reducehalfpishort(x, *rh, *rl, quadrant);
+        else
+            vm::reducehalfpi(x, *rh, *rl, quadrant);
         return static_cast<int>(quadrant & 3);
     }
     // |x| = m 2^e with m an integer of 53 bits, e >= -36 here.
