@@ -233,7 +233,8 @@ int main() {
                 if (mpfr_cmp(distance.v, worst.v) < 0) mpfr_set(worst.v, distance.v, MPFR_RNDN);
             }
         }
-        std::printf("// closest double to k pi/2, k = 1..11: 2^%.1f away\n", std::log2(mpfr_get_d(worst.v, MPFR_RNDN)));
+        std::printf("// closest double to k pi/2, k = 1..11: 2^%.1f away\n",
+                    std::log2(mpfr_get_d(worst.v, MPFR_RNDN)));
     }
     mpfr_ui_div(v.v, 1, v.v, MPFR_RNDN);
     std::printf("// 2/pi = %a  (%.17g)\n", mpfr_get_d(v.v, MPFR_RNDN), mpfr_get_d(v.v, MPFR_RNDN));
