@@ -9,7 +9,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages each command needs.
 build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
-                libfreetype-dev fonts-dejavu-core)
+                libfreetype-dev fonts-dejavu-core libcli11-dev)
 test_packages=(xvfb xauth python3 python3-pil)
 
 install_missing() {
