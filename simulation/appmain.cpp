@@ -13,6 +13,7 @@
 #include "text/fontstore.h"
 #include "text/textdraw.h"
 #include "tracking/frame.h"
+#include "util/datafile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -178,7 +179,9 @@ int appmain(const char* commandline) {
     makedecaytables();  // first: the transport reads the proton's mass from it
     engine tracker(demoengineoptions());
     GRAPHICS(screen.instance, 0, 0, demotitle, 1, 0);
-    loadfont("font.dat", "normal");  // a missing file gives placeholder glyphs; the demo runs on
+    // The working directory's font.dat, else the installed one; a missing file gives placeholder
+    // glyphs and the demo runs on.
+    loadfont(datafilepath("font.dat").c_str(), "normal");
     demostate state;
     makebeam(&state.beam);
     if (screen.width == 0)
