@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -104,42 +105,42 @@ TEST(EngineExact, DemoSizedBeamOverFastFrames) {
     EXPECT_TRUE(oracle::samebits(beam, expected));
 }
 
-// The distance of the first fast frame (starting from -2.0 m and adding 0.05 m per step) whose
-// steps, by the locating rule, differ from those of the first frame: the accumulated rounding has
-// moved an element boundary by one step. Found by running the rule, frame after frame.
-double firstshiftedframe(long* frame) {
-    static double found = [] {
-        double distance = startdistance;
-        double probe = distance;
-        const std::vector<char> first = oracle::locate(&probe, 177);
+// The first fast frame (from -2.0 m, 0.05 m added per step) whose steps, by the locating rule,
+// differ from those of the first frame: the accumulated rounding has moved an element boundary by
+// one step. Found by running the rule frame after frame; also gives the distance three frames
+// before it.
+struct boundaryshift {
+    long frame = -1;
+    double threebefore = 0;  // m: the distance at the start of frame - 3
+};
+
+const boundaryshift& firstshift() {
+    static const boundaryshift found = [] {
+        boundaryshift b;
+        double distance = startdistance, probe = startdistance;
+        char first[177], letters[177];
+        oracle::locateinto(&probe, 177, first);
+        double starts[4] = {distance, distance, distance, distance};
         for (long f = 0; f < 2000000; ++f) {
-            double start = distance;
-            if (oracle::locate(&distance, 177) != first) return start;
+            starts[f % 4] = distance;
+            oracle::locateinto(&distance, 177, letters);
+            if (std::memcmp(letters, first, sizeof first) != 0) {
+                b.frame = f;
+                b.threebefore = starts[(f + 1) % 4];
+                break;
+            }
         }
-        return nan;
+        return b;
     }();
-    static long index = [] {
-        double distance = startdistance;
-        long f = 0;
-        for (; distance != found && f < 2000000; ++f) {
-            for (int s = 0; s < 177; ++s) distance = distance + 0.05;
-        }
-        return f;
-    }();
-    *frame = index;
     return found;
 }
 
 TEST(EngineLocate, FollowsTheRuleAcrossTheShiftOfAnElementBoundary) {
-    long shiftframe = 0;
-    const double shifted = firstshiftedframe(&shiftframe);
-    ASSERT_FALSE(std::isnan(shifted)) << "no shift within two million cells";
-    EXPECT_GT(shiftframe, 250000);  // far out, about 309 000 cells on
-    // Start three frames before it: the distance accumulated exactly as a run would.
-    double distance = startdistance;
-    for (long f = 0; f < shiftframe - 3; ++f)
-        for (int s = 0; s < 177; ++s) distance = distance + 0.05;
-    const double start = distance;
+    const boundaryshift& shift = firstshift();
+    ASSERT_GE(shift.frame, 0) << "no shift within two million cells";
+    EXPECT_GT(shift.frame, 250000);  // far out, about 309 000 cells on
+    // Start three frames before it, at the distance accumulated exactly as a run would.
+    const double start = shift.threebefore;
     // The engine's plans are the rule's, frame by frame, and the shift lies in this window.
     int differing = 0;
     double probe = startdistance;

@@ -49,24 +49,28 @@ inline void accelerate(particle& p) {
 inline double length(char e) { return e == 'F' ? 0.4 : e == 'D' ? 0.45 : e == 'O' ? 4.0 : 0.0; }
 
 // The elements of a frame's steps by the locating rule: from the cell's first letter, skip
-// elements while pos > -0.001; pos and distance grow by 0.05 per step. Returns the letters.
-inline std::vector<char> locate(double* distance, int steps) {
+// elements while pos > -0.001; pos and distance grow by 0.05 per step. Writes the letters.
+inline void locateinto(double* distance, int steps, char* out) {
     const char* cell = "FODO";
     double celllen = 0.4 + 4.0 + 0.45 + 4.0;
     double pos = std::fmod(*distance + celllen, celllen);
     int cursor = 0;
     char current = 'F';
-    std::vector<char> out;
     for (int s = 0; s < steps; ++s) {
         while (pos > -0.001) {
             pos -= length(cell[cursor]);
             current = cell[cursor];
             cursor = (cursor + 1) % 4;
         }
-        out.push_back(current);
+        out[s] = current;
         *distance = *distance + 0.05;
         pos = pos + 0.05;
     }
+}
+
+inline std::vector<char> locate(double* distance, int steps) {
+    std::vector<char> out(static_cast<size_t>(steps));
+    locateinto(distance, steps, out.data());
     return out;
 }
 
@@ -84,9 +88,21 @@ inline void frame(std::vector<particle>& beam, double* distance, bool fast, bool
 
 inline bool inside(const particle& p) { return p.x * p.x + p.y * p.y <= 0.25; }
 
-// Bitwise equality, so that -0.0 and 0.0, or two not-a-numbers, are told apart exactly.
+// Equal bits in every field, so that -0.0 and 0.0 are told apart; a not-a-number matches any
+// not-a-number. (Which of two not-a-number operands an x86 multiplication passes on depends on the
+// operand order the compiler picks, so their sign and payload differ between builds.)
+inline bool samefield(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
 inline bool samebits(const std::vector<particle>& a, const std::vector<particle>& b) {
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(particle)) == 0;
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!samefield(a[i].x, b[i].x) || !samefield(a[i].xp, b[i].xp) || !samefield(a[i].y, b[i].y) ||
+            !samefield(a[i].yp, b[i].yp) || !samefield(a[i].energy, b[i].energy))
+            return false;
+    return true;
 }
 
 }  // namespace trackingoracle

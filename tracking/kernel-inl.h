@@ -12,7 +12,7 @@
 // result never depends on the other lanes, the block it sits in or the width of V.
 
 // Kick coefficient of a +0.05 m (F) step for each particle, from its own energy:
-// gamma = E / mc^2 + 1, p = c m sqrt(gamma^2 - 1), k = (h q) / p. The D step's is its negative
+// gamma = E / mc^2 + 1, p = c m sqrt(gamma^2 - 1) (momentumfromkinetic's order), k = (h q) / p. The D step's is its negative
 // (h q changes sign exactly).
 template <class L>
 inline void kickcoefficients(const L& l, const kernelconstants& c, const double* energy, double* k) {
@@ -50,17 +50,26 @@ inline void trackblock(const L& l, const kernelconstants& c, const stepplan& pla
     for (int r = 0; r < plan.runcount; ++r) {
         const steprun run = plan.runs[r];
         if (run.kind == stepkind::drift) {
+            // All lanes of the block advance together, step by step: independent additions that
+            // keep the adders busy, rather than one long chain per particle.
             const V h = l.set(c.step);
+            V x[groups], y[groups], dx[groups], dy[groups];
             for (int g = 0; g < groups; ++g) {
                 const int i = g * L::lanes;
-                V x = l.load(b.x + i), y = l.load(b.y + i);
-                const V dx = l.mul(l.load(b.xp + i), h), dy = l.mul(l.load(b.yp + i), h);
-                for (int s = 0; s < run.count; ++s) {
-                    x = l.add(x, dx);
-                    y = l.add(y, dy);
+                x[g] = l.load(b.x + i);
+                y[g] = l.load(b.y + i);
+                dx[g] = l.mul(l.load(b.xp + i), h);
+                dy[g] = l.mul(l.load(b.yp + i), h);
+            }
+            for (int s = 0; s < run.count; ++s)
+                for (int g = 0; g < groups; ++g) {
+                    x[g] = l.add(x[g], dx[g]);
+                    y[g] = l.add(y[g], dy[g]);
                 }
-                l.store(x, b.x + i);
-                l.store(y, b.y + i);
+            for (int g = 0; g < groups; ++g) {
+                const int i = g * L::lanes;
+                l.store(x[g], b.x + i);
+                l.store(y[g], b.y + i);
             }
             continue;
         }

@@ -7,8 +7,9 @@
 #include "tracking/kernels.h"
 #include "tracking/maps.h"
 #include "particles/decays.h"
+#include "particles/kinematics.h"
 #include "particles/species.h"
-#include "util/vectors.h"
+#include "util/constants.h"
 
 namespace {
 
@@ -60,8 +61,7 @@ kernelconstants makekernelconstants() {
     c.cm = lightspeed * m;
     c.hq = beamstep * q;
     const double by0 = std::cos(fieldindex * 0) * (std::exp(fieldindex * 0) * b0);  // field on the axis
-    const double gammaref = referenceenergy / mc2 + 1;
-    const double pref = lightspeed * m * std::sqrt(gammaref * gammaref - 1);
+    const double pref = momentumfromkinetic(referenceenergy, mc2, m);
     c.steer = -by0 * (beamstep * q / pref);
     c.fieldindex = fieldindex;
     c.b0 = b0;

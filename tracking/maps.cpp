@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "particles/decays.h"
+#include "particles/kinematics.h"
 #include "particles/species.h"
-#include "util/vectors.h"
 
 namespace {
 
@@ -36,9 +36,7 @@ void kickparticles(particle* p, size_t n, double h) {
     for (size_t i = n; i-- > 0;) {
         double bx, by;
         expfield(p[i].x, p[i].y, &bx, &by);
-        double gamma = p[i].energy / pc.mc2 + 1;
-        double momentum = lightspeed * pc.m * std::sqrt(gamma * gamma - 1);  // kg m/s
-        double k = h * pc.q / momentum;
+        double k = h * pc.q / momentumfromkinetic(p[i].energy, pc.mc2, pc.m);
         p[i].xp = p[i].xp - k * by;
         p[i].yp = p[i].yp + k * bx;
     }
@@ -54,8 +52,7 @@ void magnetstepparticles(particle* p, size_t n, double h) {
     const protonconstants pc = proton();
     double bx0, by0;
     expfield(0, 0, &bx0, &by0);
-    double gammaref = referenceenergy / pc.mc2 + 1;
-    double pref = lightspeed * pc.m * std::sqrt(gammaref * gammaref - 1);  // kg m/s
+    double pref = momentumfromkinetic(referenceenergy, pc.mc2, pc.m);  // kg m/s
     steerparticles(p, n, -by0 * (h * pc.q / pref));
 }
 
