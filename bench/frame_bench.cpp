@@ -115,6 +115,32 @@ static void BM_FrameWhole(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameWhole)->ArgName("vector")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same frame done in sequence on one thread, as before the overlap: the baseline for BM_FrameWhole.
+static void BM_FrameWholeSequential(benchmark::State& state) {
+    display();
+    engine e(optionsfor(static_cast<int>(state.range(0))));
+    demostate s;
+    freshstate(s);
+    for (auto _ : state) {
+        const beamview view = makebeamview(screen.width, screen.height);
+        drawscalegrid(view);
+        plotandcull(&s.beam, view);
+        drawstatustext(s.distance, s.beam.count);
+        stepframe(e, &s.beam, &s.distance, {true, false});
+        showframe(0);
+        dealwithmessages();
+    }
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.SetLabel(mathmodename(e.options().math));
+}
+BENCHMARK(BM_FrameWholeSequential)
+    ->ArgName("vector")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The drawing of a frame on its own, one part at a time, over the starting beam.
 static void BM_FramePart(benchmark::State& state) {
     display();

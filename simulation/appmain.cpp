@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 const char* const demotitle = "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]";
 
@@ -112,6 +113,27 @@ void (*plotterfor(const pixeltarget& t))(const particle&, void*) {
     }
 }
 
+// Plots particles in the order given, with the plotter for the current depth chosen once.
+template <int B>
+void plotallat(const particle* p, size_t n, plotcontext& context) {
+    for (size_t i = 0; i < n; ++i) plotparticle<B>(p[i], &context);
+}
+
+void plotall(const particle* p, size_t n, const beamview& v) {
+    plotcontext context{v, shadtarget()};
+    switch (context.target.bpp) {
+        case 1: plotallat<1>(p, n, context); break;
+        case 3: plotallat<3>(p, n, context); break;
+        case 4: plotallat<4>(p, n, context); break;
+        default: plotallat<0>(p, n, context); break;
+    }
+}
+
+// Keeps a copy of a particle that stays, in the order the cull meets them (room reserved).
+void keepparticle(const particle& q, void* context) {
+    static_cast<std::vector<particle>*>(context)->push_back(q);
+}
+
 // What this frame's keys ask of the stepping; a rising F toggles fast mode first.
 frameactions frameactionsfromkeys(uint8_t* fast) {
     if (keydown(keys, keyfast) && !keydown(lastkeys, keyfast)) *fast = !*fast;
@@ -158,16 +180,23 @@ void drawstatustext(double distance, uint32_t count) {
 }
 
 // The stepping of frame n runs on its own thread from the end of the cull until the start of
-// the cull of frame n + 1, while this thread draws the status text, presents, clears and pumps;
-// the status text shows the state taken before the step, so every picture is as if in sequence.
+// the cull of frame n + 1. Meanwhile this thread plots the particles from the copy the cull kept
+// (in the order the cull met them), draws the status text from the state taken before the step,
+// presents, clears and pumps: every picture is as if all were done in sequence.
 bool demoframe(demostate& d, backgroundstep& stepper) {
     const beamview view = makebeamview(screen.width, screen.height);
     drawscalegrid(view);
     stepper.wait();
-    plotandcull(&d.beam, view);
+    if (d.shown.capacity() < d.beam.count) d.shown.reserve(d.beam.count);  // first frame only
+    d.shown.clear();
+    framehooks keep;
+    keep.plot = keepparticle;
+    keep.context = &d.shown;
+    cullbeam(&d.beam, keep);
     const double distance = d.distance;
     const uint32_t count = d.beam.count;
     stepper.start(&d.beam, &d.distance, frameactionsfromkeys(&d.fast));
+    plotall(d.shown.data(), d.shown.size(), view);
     drawstatustext(distance, count);
     showframe(clearcolour);
     const int closing = dealwithmessages();

@@ -5,6 +5,7 @@
 #include "util/dynarray.h"
 
 #include <cstdint>
+#include <vector>
 
 // The window title of the demo.
 extern const char* const demotitle;
@@ -39,6 +40,7 @@ struct demostate {
     dynarray beam{};
     double distance = startdistance;
     uint8_t fast = 0;
+    std::vector<particle> shown;  // the frame's particles as plotted, while the beam moves on
 };
 
 class backgroundstep;
