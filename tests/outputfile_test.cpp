@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/testfiles.h"
+#include "tests/testprocess.h"
 
 namespace {
 
@@ -131,6 +132,31 @@ TEST(OutputFileDevice, DevNullIsWrittenAndStaysACharacterDevice) {
     ASSERT_EQ(stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_TRUE(temporariesin("/dev").empty());
+}
+
+// A device is written through, also by the tools: /dev/full then gives an error, and neither
+// device is ever replaced by a file.
+TEST(OutputFileDevice, DevFullFailsAndToolsWriteThroughDevices) {
+    if (access("/dev/full", W_OK) != 0 || access("/dev/null", W_OK) != 0)
+        GTEST_SKIP() << "/dev/full or /dev/null is not writable here";
+    outputfile out;
+    ASSERT_TRUE(openoutput(&out, "/dev/full"));
+    EXPECT_TRUE(out.temporary.empty());
+    std::fwrite(newbytes.data(), 1, newbytes.size(), out.file);
+    EXPECT_FALSE(commitoutput(&out));
+    EXPECT_EQ(out.error, ENOSPC);
+
+    testtempdir dir;
+    processresult r = runbuilt("voxda-track", {"--frames", "1", "--out", "/dev/null"}, dir.path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = runbuilt("voxda-track", {"--frames", "1", "--out", "/dev/full"}, dir.path);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("/dev/full"), std::string::npos) << r.err;
+    for (const char* device : {"/dev/null", "/dev/full"}) {
+        struct stat st;
+        ASSERT_EQ(stat(device, &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode)) << device;
+    }
 }
 
 TEST_F(OutputFile, AFifoIsWrittenDirectlyAndStaysAFifo) {

@@ -12,8 +12,8 @@
 // result never depends on the other lanes, the block it sits in or the width of V.
 
 // Kick coefficient of a +0.05 m (F) step for each particle, from its own energy:
-// gamma = E / mc^2 + 1, p = c m sqrt(gamma^2 - 1) (momentumfromkinetic's order), k = (h q) / p. The D step's is its negative
-// (h q changes sign exactly).
+// gamma = E / mc^2 + 1, p = c m sqrt(gamma^2 - 1) (momentumfromkinetic's order), k = (h q) / p. The D step's
+// is its negative (h q changes sign exactly).
 template <class L>
 inline void kickcoefficients(const L& l, const kernelconstants& c, const double* energy, double* k) {
     for (int i = 0; i < kernelblock; i += L::lanes) {
