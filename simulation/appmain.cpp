@@ -8,12 +8,17 @@
 #include "particles/decays.h"
 #include "raster/lines.h"
 #include "raster/pixels.h"
+#include "simulation/backgroundstep.h"
 #include "simulation/beam.h"
 #include "text/fontstore.h"
 #include "text/textdraw.h"
+#include "tracking/frame.h"
 #include "util/datafile.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 const char* const demotitle = "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]";
 
@@ -67,69 +72,153 @@ void drawscalegrid(const beamview& v) {
     }
 }
 
-// Removing an element moves the last one into its slot; walking downward, that one was already
-// drawn this frame, so every particle is looked at exactly once.
-void plotandcull(dynarray* beam, const beamview& v) {
-    const putpixelroutine put = pixelroutines.putpixel;
-    particle* p = static_cast<particle*>(beam->data);
-    for (int64_t i = static_cast<int64_t>(beam->count) - 1; i >= 0; --i) {
-        const particle& q = p[i];
-        if (!inaperture(q)) {
-            dynarrayremove(beam, static_cast<uint32_t>(i));
-            p = static_cast<particle*>(beam->data);  // removal may move the storage
-            continue;
-        }
-        put(pixelcoord(v.cx + v.s * q.x), pixelcoord(v.cy - v.s * q.y), crosssectioncolour);
-        put(pixelcoord(nearfraction * v.w + v.s2 * q.x), pixelcoord(farfraction * v.h - v.sa * q.xp),
-            horizontalcolour);
-        put(pixelcoord(farfraction * v.w + v.s2 * q.y), pixelcoord(farfraction * v.h - v.sa * q.yp),
-            verticalcolour);
-        put(pixelcoord(nearfraction * v.w + v.s2 * diagonal * (q.x + q.y)),
-            pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp + q.yp)), diagonalcolour);
-        put(pixelcoord(farfraction * v.w + v.s2 * diagonal * (q.x - q.y)),
-            pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp - q.yp)), antidiagonalcolour);
+namespace {
+
+// Where a frame's particles are drawn: the view's scales and shad, taken once per frame.
+struct plotcontext {
+    beamview view;
+    pixeltarget target;
+};
+
+// The five pixels of one particle that stays in the beam, each clipped as putpixel clips it; B is
+// the depth of shad, 0 to write through the routine table.
+template <int B>
+void plotparticle(const particle& q, void* context) {
+    const plotcontext& c = *static_cast<const plotcontext*>(context);
+    const beamview& v = c.view;
+    auto put = [&c](int x, int y, int colour) {
+        if constexpr (B == 0)
+            pixelroutines.putpixel(x, y, colour);
+        else
+            c.target.put<B>(x, y, colour);
+    };
+    put(pixelcoord(v.cx + v.s * q.x), pixelcoord(v.cy - v.s * q.y), crosssectioncolour);
+    put(pixelcoord(nearfraction * v.w + v.s2 * q.x), pixelcoord(farfraction * v.h - v.sa * q.xp),
+        horizontalcolour);
+    put(pixelcoord(farfraction * v.w + v.s2 * q.y), pixelcoord(farfraction * v.h - v.sa * q.yp),
+        verticalcolour);
+    put(pixelcoord(nearfraction * v.w + v.s2 * diagonal * (q.x + q.y)),
+        pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp + q.yp)), diagonalcolour);
+    put(pixelcoord(farfraction * v.w + v.s2 * diagonal * (q.x - q.y)),
+        pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp - q.yp)), antidiagonalcolour);
+}
+
+// The plotter for the current depth of shad.
+void (*plotterfor(const pixeltarget& t))(const particle&, void*) {
+    switch (t.bpp) {
+        case 1: return plotparticle<1>;
+        case 3: return plotparticle<3>;
+        case 4: return plotparticle<4>;
+        default: return plotparticle<0>;
     }
 }
 
-void stepbeam(dynarray* beam, double* distance, uint8_t* fast) {
+// Plots particles in the order given, with the plotter for the current depth chosen once.
+template <int B>
+void plotallat(const particle* p, size_t n, plotcontext& context) {
+    for (size_t i = 0; i < n; ++i) plotparticle<B>(p[i], &context);
+}
+
+void plotall(const particle* p, size_t n, const beamview& v) {
+    plotcontext context{v, shadtarget()};
+    switch (context.target.bpp) {
+        case 1: plotallat<1>(p, n, context); break;
+        case 3: plotallat<3>(p, n, context); break;
+        case 4: plotallat<4>(p, n, context); break;
+        default: plotallat<0>(p, n, context); break;
+    }
+}
+
+// Keeps a copy of a particle that stays, in the order the cull meets them (room reserved).
+void keepparticle(const particle& q, void* context) {
+    static_cast<std::vector<particle>*>(context)->push_back(q);
+}
+
+// What this frame's keys ask of the stepping; a rising F toggles fast mode first.
+frameactions frameactionsfromkeys(uint8_t* fast) {
     if (keydown(keys, keyfast) && !keydown(lastkeys, keyfast)) *fast = !*fast;
-    advancebeam(beam, distance, *fast != 0);
-    if (keydown(keys, keyaccelerate)) acceleratebeam(beam);
+    return {*fast != 0, keydown(keys, keyaccelerate)};
+}
+
+}  // namespace
+
+// The cull walks downward: a removal moves the last particle, already drawn, into the hole.
+void plotandcull(dynarray* beam, const beamview& v) {
+    plotcontext context{v, shadtarget()};
+    framehooks hooks;
+    hooks.plot = plotterfor(context.target);
+    hooks.context = &context;
+    cullbeam(beam, hooks);
+}
+
+void stepbeam(engine& e, dynarray* beam, double* distance, uint8_t* fast) {
+    stepframe(e, beam, distance, frameactionsfromkeys(fast));
+}
+
+void stepbeam(dynarray* beam, double* distance, uint8_t* fast) {
+    stepbeam(sharedengine(), beam, distance, fast);
+}
+
+engineoptions demoengineoptions() {
+    engineoptions options;
+    std::string error;
+    if (!engineoptionsfromenvironment(&options, error)) {
+        std::fprintf(stderr, "voxda: %s\n", error.c_str());
+        std::exit(2);
+    }
+    return options;
 }
 
 // The three status lines at the top left, in the loaded font: distance, time at the fixed
 // display speed, and the surviving share of the beam.
 void drawstatustext(double distance, uint32_t count) {
     char text[100];
-    std::snprintf(text, sizeof text, "distance=%lgm\ntime=%lgms\nbeam=%lg%%", distance,
-                  distance / timedisplayspeed / 0.001, 100.0 * count / beamsize);
+    const framestatus status = beamstatus(distance, count, beamsize);
+    std::snprintf(text, sizeof text, "distance=%lgm\ntime=%lgms\nbeam=%lg%%", status.distance, status.timems,
+                  status.percent);
     drawtext(0, 0, 0, text, textcolour);
+}
+
+// The stepping of frame n runs on its own thread from the end of the cull until the start of
+// the cull of frame n + 1. Meanwhile this thread plots the particles from the copy the cull kept
+// (in the order the cull met them), draws the status text from the state taken before the step,
+// presents, clears and pumps: every picture is as if all were done in sequence.
+bool demoframe(demostate& d, backgroundstep& stepper) {
+    const beamview view = makebeamview(screen.width, screen.height);
+    drawscalegrid(view);
+    stepper.wait();
+    if (d.shown.capacity() < d.beam.count) d.shown.reserve(d.beam.count);  // first frame only
+    d.shown.clear();
+    framehooks keep;
+    keep.plot = keepparticle;
+    keep.context = &d.shown;
+    cullbeam(&d.beam, keep);
+    const double distance = d.distance;
+    const uint32_t count = d.beam.count;
+    stepper.start(&d.beam, &d.distance, frameactionsfromkeys(&d.fast));
+    plotall(d.shown.data(), d.shown.size(), view);
+    drawstatustext(distance, count);
+    showframe(clearcolour);
+    const int closing = dealwithmessages();
+    return closing != 0 || keydown(keys, keyquit) || keydown(keys, PFVK_ESCAPE);
 }
 
 int appmain(const char* commandline) {
     (void)commandline;  // the demo takes no options
     makedecaytables();  // first: the transport reads the proton's mass from it
+    engine tracker(demoengineoptions());
     GRAPHICS(screen.instance, 0, 0, demotitle, 1, 0);
     // The working directory's font.dat, else the installed one; a missing file gives placeholder
     // glyphs and the demo runs on.
     loadfont(datafilepath("font.dat").c_str(), "normal");
-    dynarray beam;
-    makebeam(&beam);
-    double distance = startdistance;
-    uint8_t fast = 0;
+    demostate state;
+    makebeam(&state.beam);
     if (screen.width == 0)
         fatalerror("GRAPHICS() macro not called at LOOP start, or no resolution specified");
     dealwithmessages();  // fills keys before the first frame
-    bool quit = false;
-    while (!quit) {
-        const beamview view = makebeamview(screen.width, screen.height);
-        drawscalegrid(view);
-        plotandcull(&beam, view);
-        drawstatustext(distance, beam.count);
-        stepbeam(&beam, &distance, &fast);
-        showframe(clearcolour);
-        const int closing = dealwithmessages();
-        quit = closing != 0 || keydown(keys, keyquit) || keydown(keys, PFVK_ESCAPE);
+    backgroundstep stepper(tracker);
+    while (!demoframe(state, stepper)) {
     }
+    stepper.wait();
     return 0;  // nothing is freed: the process ends here
 }

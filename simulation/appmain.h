@@ -1,9 +1,11 @@
 // The demo's main routine: start-up in its fixed order, then the frame loop until the user quits.
 #pragma once
 
+#include "tracking/engine.h"
 #include "util/dynarray.h"
 
 #include <cstdint>
+#include <vector>
 
 // The window title of the demo.
 extern const char* const demotitle;
@@ -23,10 +25,28 @@ void drawscalegrid(const beamview& view);
 // Plot every particle in the five views, removing those outside the aperture; last to first.
 void plotandcull(dynarray* beam, const beamview& view);
 // Toggle fast mode on a rising F, advance the beam, and accelerate it while A is held.
-void stepbeam(dynarray* beam, double* distance, uint8_t* fast);
+void stepbeam(engine& e, dynarray* beam, double* distance, uint8_t* fast);
+void stepbeam(dynarray* beam, double* distance, uint8_t* fast);  // on the shared engine
+
+// The engine settings of the demo from VOXDA_MATH, VOXDA_THREADS and VOXDA_SIMD; a bad value
+// prints one line on standard error and ends the program with status 2.
+engineoptions demoengineoptions();
 
 // The status text at the top left: distance (m), time (ms) and the beam's surviving percentage.
 void drawstatustext(double distance, uint32_t count);
+
+// The demo's state between frames: the beam, the distance travelled (m) and fast mode.
+struct demostate {
+    dynarray beam{};
+    double distance = startdistance;
+    uint8_t fast = 0;
+    std::vector<particle> shown;  // the frame's particles as plotted, while the beam moves on
+};
+
+class backgroundstep;
+// One frame of the demo: grid, plot and cull, status text, stepping (on the stepper's thread,
+// finished by the next frame), present and clear, pump. True when the user asks to quit.
+bool demoframe(demostate& d, backgroundstep& stepper);
 
 // The main routine. The command line is accepted and ignored. Returns 0 when the user quits.
 int appmain(const char* commandline);

@@ -37,18 +37,6 @@ int64_t trackone(particle* p, const cellrequest& r) {
 
 }  // namespace
 
-bool parsemathmode(const char* text, mathmode* mode) {
-    if (std::strcmp(text, "exact") == 0)
-        *mode = mathmode::exact;
-    else if (std::strcmp(text, "vector") == 0)
-        *mode = mathmode::vector;
-    else
-        return false;
-    return true;
-}
-
-const char* mathmodename(mathmode mode) { return mode == mathmode::vector ? "vector" : "exact"; }
-
 // Chunks handed out from one counter; each particle's result depends on nothing else.
 bool trackwholecells(particle* particles, int64_t* lost, size_t n, const cellrequest& request,
                      const cellcontrol& control) {

@@ -6,13 +6,7 @@
 #include <cstdint>
 
 #include "simulation/beam.h"
-
-// Arithmetic of the tracking: the C library's functions, or the engine's vector functions.
-enum class mathmode { exact, vector };
-// Reads "exact" or "vector"; false (and *mode untouched) on anything else.
-bool parsemathmode(const char* text, mathmode* mode);
-// "exact" or "vector".
-const char* mathmodename(mathmode mode);
+#include "tracking/engine.h"
 
 // What to track: whole cells from the observation point, with optional acceleration once per
 // cell for cells from..to (counted from 0, inclusive), after the cell's step.
