@@ -70,6 +70,10 @@ void pfresetdisplayobjects();
 // Resets the window and message state (used when the platform restarts).
 void pfresetwindows();
 
+// Display objects held in memory: the live ones and the few recently released ones kept
+// to catch stale handles.
+int pfheldobjects();
+
 // Number of keyboard reads so far (pumps).
 int pfpumpnumber();
 

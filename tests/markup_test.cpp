@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -134,4 +135,48 @@ TEST(MarkupTest, OverflowStopsWithValidText) {
     }
     // The first of two names still converts when only the second does not fit.
     EXPECT_EQ(convert("mu mu", conversion::greek, 7), glyph(267) + " mu");
+}
+
+TEST(MarkupTest, UnterminatedBufferIsNeverReadBeyondItsSize) {
+    // Each text fills its stated buffer with no terminator, or ends inside an escape cut off
+    // by the buffer. The buffer sits once at the very end of a heap block (the sanitizer
+    // build sees any read beyond) and once followed by bytes that would complete a name,
+    // a number or a script argument if they were read; the result must not change.
+    struct boundcase {
+        const char* name;
+        std::string bytes;
+        conversion kind;
+        int result;  // the conversion's result
+    };
+    const boundcase cases[] = {
+        {"name cut by the size", "alph", conversion::greek, 1},
+        {"name after a whole escape", escape(0, 0) + "alph", conversion::greek, 1},
+        {"name after a cut escape", std::string("x\x05\0", 3) + "al", conversion::greek, 1},
+        {"code cut by the size", "#col", conversion::hash, 1},
+        {"digits cut by the size", "#col=12", conversion::hash, 0},
+        {"digits after a whole escape", escape(1, 0) + "#tab=-", conversion::hash, 0},
+        {"code after a cut escape", std::string("\x05\x01\0", 3) + "#c", conversion::hash, 1},
+        {"script cut by the size", "a^bc", conversion::all1, 1},
+        {"script after a cut escape", std::string("\x02\0", 2), conversion::all2, 1},
+    };
+    const std::string tail = "ha#1234^{x}";
+    for (const boundcase& c : cases) {
+        for (const std::string& after : {std::string(), tail}) {
+            size_t size = c.bytes.size();
+            std::unique_ptr<char[]> block(new char[size + after.size()]);
+            std::memcpy(block.get(), c.bytes.data(), size);
+            std::memcpy(block.get() + size, after.data(), after.size());
+            int r = 1;
+            switch (c.kind) {
+                case conversion::greek: r = greekmarkup(block.get(), size); break;
+                case conversion::hash: r = hashmarkup(block.get(), size); break;
+                case conversion::all1: markup(block.get(), size, 1); break;
+                case conversion::all2: markup(block.get(), size, 2); break;
+            }
+            EXPECT_EQ(r, c.result) << c.name;
+            // Nothing was converted: each text lacks the room or the terminator to grow.
+            EXPECT_EQ(std::string(block.get(), size), c.bytes) << c.name;
+            EXPECT_EQ(std::string(block.get() + size, after.size()), after) << c.name;
+        }
+    }
 }

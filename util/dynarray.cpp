@@ -72,6 +72,8 @@ bool writeelements(const dynarray* array, FILE* file) {
 
 // Largest storage a file header may ask for beyond its elements (1 GiB).
 constexpr uint64_t maxheaderstorage = uint64_t(1) << 30;
+// Largest room beyond the elements read that a file's growth field may ask for (64 MiB).
+constexpr uint64_t maxgrowthroom = uint64_t(1) << 26;
 // Largest element size kept for the empty array returned by a failed read (1 MiB).
 constexpr uint32_t maxfailedelemsize = 1u << 20;
 
@@ -99,6 +101,11 @@ dynarray readbody(FILE* file, uint32_t count, uint32_t elemsize, uint32_t mincap
         return array;
     }
     uint32_t capacity = scaledcapacity(count, growth);
+    // A growth just above -100 gives a tiny fill target and so an enormous capacity: the
+    // room the growth rule adds beyond the elements read is bounded.
+    if (elemsize && static_cast<uint64_t>(capacity - std::min(capacity, count)) * elemsize > maxgrowthroom)
+        capacity =
+            count + static_cast<uint32_t>(std::min<uint64_t>(maxgrowthroom / elemsize, 4294967295u - count));
     if (capacity < mincapacity) capacity = mincapacity;
     if (capacity < count) capacity = count;
     if (capacity < 1) capacity = 1;
