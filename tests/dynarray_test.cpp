@@ -370,6 +370,14 @@ TEST(DynarrayFile, GrowthJustAboveMinusHundredKeepsTheStorageBounded) {
     EXPECT_EQ(std::memcmp(a.data, bytes.data() + 16, 100 * 40), 0);
     // The whole capacity is really there.
     std::memset(a.data, 0, static_cast<size_t>(a.capacity) * a.elemsize);
+    // Growing by appends keeps within the same bound per step.
+    record40 r{};
+    while (a.count < a.capacity) dynarrayappend(&a, &r);
+    uint32_t full = a.capacity;
+    dynarrayappend(&a, &r);
+    EXPECT_GT(a.capacity, full);
+    EXPECT_LE(static_cast<uint64_t>(a.capacity - full) * a.elemsize, uint64_t(1) << 26);
+    std::memset(a.data, 0, static_cast<size_t>(a.capacity) * a.elemsize);
     dynarrayrelease(a);
 }
 

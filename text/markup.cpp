@@ -69,6 +69,22 @@ size_t stepof(unsigned char c) { return c == glyphescape ? 3 : c == textescape ?
 bool isletter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isdigitbyte(unsigned char c) { return c >= '0' && c <= '9'; }
 
+// A text that ends inside an escape cut off by the buffer (its first zero is the terminator)
+// is ended at the escape's first byte instead. drawtext stops there unread either way, and a
+// conversion that moves the rest of the text left could otherwise make the cut-off escape
+// whole again, its zero a data byte and the text without an end.
+void endbeforecutescape(char* text, size_t size) {
+    size_t i = 0;
+    while (i < size && text[i]) {
+        size_t step = stepof(byteat(text, i));
+        if (step > size - i) {
+            if (std::memchr(text + i, 0, size - i)) text[i] = 0;
+            return;
+        }
+        i += step;
+    }
+}
+
 }  // namespace
 
 // Terminating zero, stepping over escapes; bounded by the buffer size.
@@ -95,6 +111,7 @@ char* textend(char* text, size_t size) {
 
 // Greek letter names become glyph escapes; a capital first letter gives the capital glyph.
 int greekmarkup(char* text, size_t size) {
+    endbeforecutescape(text, size);
     size_t i = 0;
     size_t end = endindex(text, size);
     while (i < end) {
@@ -131,6 +148,7 @@ int greekmarkup(char* text, size_t size) {
 // by "#", become colour and tab escapes.
 int hashmarkup(char* text, size_t size) {
     static const char* const keys[2] = {"#col=", "#tab="};
+    endbeforecutescape(text, size);
     size_t i = 0;
     size_t end = endindex(text, size);
     while (i < end) {
@@ -171,6 +189,7 @@ int scriptmarkup(char* text, size_t size, int depth, int v, int s) {
         std::trunc(static_cast<float>(v) + 0.3f * static_cast<float>(s) - 0.5f * static_cast<float>(s - s2)));
     int vdown = static_cast<int>(
         std::trunc(static_cast<float>(v) - 0.3f * static_cast<float>(s) - 0.5f * static_cast<float>(s - s2)));
+    endbeforecutescape(text, size);
     size_t i = 0;
     size_t end = endindex(text, size);
     while (i < end) {

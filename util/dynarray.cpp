@@ -12,6 +12,10 @@
 
 namespace {
 
+// Largest room beyond the elements that one growth step, or a file's growth field, may ask
+// for (64 MiB).
+constexpr uint64_t maxgrowthroom = uint64_t(1) << 26;
+
 // Fill target f of the growth rule.
 double filltarget(float growth) { return 0.005 * growth + 0.5; }
 
@@ -49,6 +53,11 @@ void resize(dynarray* array, uint32_t capacity) {
 void growforappend(dynarray* array) {
     if (array->count < array->capacity) return;
     uint32_t capacity = scaledcapacity(static_cast<double>(array->count) + 1.0, array->growth);
+    // A growth just above -100 (only a damaged file gives one) would ask for millions of
+    // times the elements: one step adds at most maxgrowthroom bytes.
+    uint64_t room = maxgrowthroom / (array->elemsize ? array->elemsize : 1);
+    if (capacity > array->count + room)
+        capacity = static_cast<uint32_t>(std::min<uint64_t>(array->count + room, 4294967295u));
     if (capacity <= array->count) capacity = array->count + 1;
     resize(array, capacity);
 }
@@ -72,8 +81,6 @@ bool writeelements(const dynarray* array, FILE* file) {
 
 // Largest storage a file header may ask for beyond its elements (1 GiB).
 constexpr uint64_t maxheaderstorage = uint64_t(1) << 30;
-// Largest room beyond the elements read that a file's growth field may ask for (64 MiB).
-constexpr uint64_t maxgrowthroom = uint64_t(1) << 26;
 // Largest element size kept for the empty array returned by a failed read (1 MiB).
 constexpr uint32_t maxfailedelemsize = 1u << 20;
 
