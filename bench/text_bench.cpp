@@ -117,7 +117,7 @@ void BM_DrawStatusTextPerPixel(benchmark::State& state) {
             for (int r = 0; r < glyph[1]; r++)
                 for (int c = 0; c < glyph[0]; c++) {
                     unsigned char v = glyph[2 + r * glyph[0] + c];
-                    if (v != 0 && v != 255) glyphpixel(x + c, y + r, multiplytable[15 * 255 + v]);
+                    if (v != 0 && v != 255) glyphpixel(x + c, y + r, multiplytable[blendentry(15, v)]);
                 }
             x += glyph[0] + sp;
         }

@@ -4,7 +4,6 @@
 #include "display/screen.h"
 #include "display/surfaces.h"
 #include "display/window.h"
-#include "raster/pixels.h"
 
 #include <cstddef>
 #include <cstring>
@@ -79,7 +78,7 @@ void GRAPHICS(pfinstance* instance, int width, int height, const char* title, in
     if (depth == 1) makedefaultpalette(screen.palette);
     ddstart();
     screen.defaultcolour = screen.bytesperpixel == 1 ? 15 : 0xFFFFFF;
-    selectpixelroutines();
+    if (drawinglayer.select) drawinglayer.select();
     clearshad(0);
     showframe(0);
 }
@@ -118,5 +117,5 @@ void endgraphics() {
     hidewindow();
     ddrelease();
     forgetdisplayobjects();
-    clearpixelroutines();
+    if (drawinglayer.clear) drawinglayer.clear();
 }

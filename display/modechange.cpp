@@ -7,9 +7,6 @@
 #include "display/palette.h"
 #include "display/screen.h"
 #include "display/surfaces.h"
-#include "raster/blendtables.h"
-#include "raster/pixels.h"
-#include "raster/sprites.h"
 
 // The remaining reference count after a release is reported like an error unless it is 0.
 static void releasesurface(const char* context, pfsurface*& surface) {
@@ -17,13 +14,9 @@ static void releasesurface(const char* context, pfsurface*& surface) {
     surface = nullptr;
 }
 
-// Set once the blend routines have been chosen, so that they follow every later depth, also
-// after a depth in which they were dropped.
-static bool blendroutineschosen;
-
 int changemode(int width, int height, int depth) {
     screenrecord& s = screen;
-    if (multiplypixel) blendroutineschosen = true;
+    if (drawinglayer.modechanging) drawinglayer.modechanging();
     const int olddepth = s.bytesperpixel;
     if (width == s.width && height == s.height) return modeunchanged;
 
@@ -82,18 +75,8 @@ int changemode(int width, int height, int depth) {
     else
         makebank();
 
-    // Drawing goes on in the new depth: white, the pixel routines and the blend routines follow it.
+    // Drawing goes on in the new depth: white, the drawing routines follow it.
     s.defaultcolour = s.bytesperpixel == 1 ? 15 : 0xFFFFFF;
-    if (s.bytesperpixel == 1 || s.bytesperpixel == 3 || s.bytesperpixel == 4) {
-        selectpixelroutines();
-        // Tables made while the display was in true colour do not serve an 8-bit palette.
-        makeblendtablesfor8bit();
-        if (blendroutineschosen) selectblendroutines();
-    } else {
-        // No routines draw in this depth; none of another depth may write past the new surfaces.
-        clearpixelroutines();
-        multiplypixel = screenblendpixel = glyphpixel = nullptr;
-        drawglyph = nullptr;
-    }
+    if (drawinglayer.modechanged) drawinglayer.modechanged();
     return result;
 }

@@ -7,6 +7,9 @@ int mousex = 0, mousey = 0;
 int mousebuttons = 0;
 uint8_t mouselatched = 1;
 
+int viewportdepth = 0;
+constinit drawinglayerhooks drawinglayer = {};
+
 // Releases every display object the record holds; the handles are left as they are.
 void ddrelease() {
     if (screen.primary) pfsurfacerelease(screen.primary);

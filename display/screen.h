@@ -43,6 +43,21 @@ extern int mousex, mousey;    // last position in window pixels
 extern int mousebuttons;      // bit 0 left, bit 1 right
 extern uint8_t mouselatched;  // set at start; cleared for good by the first no-button message
 
+// How many viewports are pushed (raster/pixels.h keeps the stack); the clears of a moved origin
+// then stay inside the clip window.
+extern int viewportdepth;
+
+// What the drawing layer above (raster/) does when the display's depth changes. It fills these
+// in as the program starts; an empty slot does nothing, as a program that never draws needs
+// no routines.
+struct drawinglayerhooks {
+    void (*select)();        // routines for screen.bytesperpixel: display set-up, unlockfront
+    void (*clear)();         // no routines: endgraphics
+    void (*modechanging)();  // changemode, on entry
+    void (*modechanged)();   // changemode, once the new surfaces and palette stand
+};
+extern drawinglayerhooks drawinglayer;
+
 // Releases primary, shad, back, ddpalette and dd, each when not null, in that order.
 // The fields keep their values.
 void ddrelease();

@@ -4,7 +4,6 @@
 #include "display/errorlog.h"
 #include "display/screen.h"
 #include "platform/resultcodes.h"
-#include "raster/pixels.h"
 
 #include <cstdio>
 #include <utility>
@@ -248,7 +247,7 @@ void unlockfront() {
     pfsurfaceunlock(screen.primary, nullptr);
     if (screen.bytesperpixel != screen.savedbytesperpixel) {
         screen.bytesperpixel = screen.savedbytesperpixel;
-        selectpixelroutines();
+        if (drawinglayer.select) drawinglayer.select();
     }
 }
 

@@ -43,8 +43,6 @@ const int32_t pdgid[pdgidcount] = {211, -13, -211, 13,  2212, -2212, 321, -321,
                                    -11, 11,  12,   -12, 14,   -14,   111, 2112};
 const int32_t scheme3id[scheme3idcount] = {3, 2, -3, -2, 5, -5, 4, -4, 1, -1};
 
-void (*warnobserver)(const char* text) = nullptr;
-
 namespace {
 
 char asciilower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -133,9 +131,4 @@ const char* statusname(int code) {
         case 10: return "Decayed";
         default: return "Quibbets";
     }
-}
-
-// Warnings are not shown or logged anywhere.
-void warnmessage(const char* text) {
-    if (warnobserver) warnobserver(text);
 }

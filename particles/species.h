@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "util/warnings.h"  // warnmessage, which the species lookups report through
+
 constexpr int speciescount = 20;
 constexpr int protonindex = 4;                        // the only species the simulation tracks
 constexpr double elementarycharge = 1.602176462e-19;  // C
@@ -28,8 +30,3 @@ int speciesbyname(const char* name, unsigned char mode);
 int speciesbypid(int32_t id, int scheme);
 // Name of a tracked particle's status code ("Quibbets" for codes not listed).
 const char* statusname(int code);
-
-// Sink for the warnings of the particle-data and unit code: it discards them.
-void warnmessage(const char* text);
-// Optional observer that sees every warning before it is discarded (diagnostics, tests).
-extern void (*warnobserver)(const char* text);

@@ -59,33 +59,35 @@ void computeblendtables(const float* red, const float* green, const float* blue,
         for (int j = 0; j <= i; j++) {
             float mr = red[i] * red[j], mg = green[i] * green[j], mb = blue[i] * blue[j];
             unsigned char m = static_cast<unsigned char>(nearestpaletteindex(mr, mg, mb, red, green, blue));
-            multiply[i * 255 + j] = m;
-            multiply[j * 255 + i] = m;
+            multiply[blendentry(i, j)] = m;
+            multiply[blendentry(j, i)] = m;
             file[255 * j + i] = m;
             float sr = 1.0f - (1.0f - red[i]) * (1.0f - red[j]);
             float sg = 1.0f - (1.0f - green[i]) * (1.0f - green[j]);
             float sb = 1.0f - (1.0f - blue[i]) * (1.0f - blue[j]);
             unsigned char s = static_cast<unsigned char>(nearestpaletteindex(sr, sg, sb, red, green, blue));
-            screenblend[i * 255 + j] = s;
-            screenblend[j * 255 + i] = s;
+            screenblend[blendentry(i, j)] = s;
+            screenblend[blendentry(j, i)] = s;
             file[255 * (i + 1) + j] = s;
         }
         if (progress) progress(i);
     }
 }
 
-// Row 255 lies outside the 255 x 255 layout; it is filled so that a colour or pixel of index 255
-// blends like any other. The inverse of entry 255 stays 0.
+// Row and column 255 are not in the cache file; they are computed as the other pairs are, and
+// mirrored, so that a colour or pixel of index 255 blends like any other. The inverse of entry
+// 255 stays 0.
 void computeblendextras(const float* red, const float* green, const float* blue, unsigned char* multiply,
                         unsigned char* screenblend, unsigned char* inverse) {
-    for (int b = 0; b < 255; b++) {
-        multiply[255 * 255 + b] = static_cast<unsigned char>(nearestpaletteindex(
+    for (int b = 0; b < 256; b++) {
+        unsigned char m = static_cast<unsigned char>(nearestpaletteindex(
             red[255] * red[b], green[255] * green[b], blue[255] * blue[b], red, green, blue));
+        multiply[blendentry(255, b)] = multiply[blendentry(b, 255)] = m;
         float sr = 1.0f - (1.0f - red[255]) * (1.0f - red[b]);
         float sg = 1.0f - (1.0f - green[255]) * (1.0f - green[b]);
         float sb = 1.0f - (1.0f - blue[255]) * (1.0f - blue[b]);
-        screenblend[255 * 255 + b] =
-            static_cast<unsigned char>(nearestpaletteindex(sr, sg, sb, red, green, blue));
+        unsigned char s = static_cast<unsigned char>(nearestpaletteindex(sr, sg, sb, red, green, blue));
+        screenblend[blendentry(255, b)] = screenblend[blendentry(b, 255)] = s;
     }
     for (int i = 0; i < 255; i++)
         inverse[i] = static_cast<unsigned char>(
@@ -97,8 +99,8 @@ void unpackblendcache(const unsigned char* file, unsigned char* multiply, unsign
     for (int a = 0; a < 255; a++)
         for (int b = 0; b < 255; b++) {
             int lo = a < b ? a : b, hi = a < b ? b : a;
-            multiply[a * 255 + b] = file[255 * lo + hi];
-            screenblend[a * 255 + b] = file[255 * (hi + 1) + lo];
+            multiply[blendentry(a, b)] = file[255 * lo + hi];
+            screenblend[blendentry(a, b)] = file[255 * (hi + 1) + lo];
         }
 }
 

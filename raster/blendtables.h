@@ -3,11 +3,14 @@
 
 #include <cstddef>
 
-// Entry [a * 255 + b] is the palette index nearest to the blend of palette entries a and b
-// (a, b in 0..254). The tables hold 256 x 256 bytes so that a colour or pixel value of 255
-// used as a row or column index stays inside them; row 255 (entries 65025..65279) holds the
-// blends of palette entry 255 in 8-bit mode.
-constexpr int blendtablesize = 256 * 256;
+// Entry [blendentry(a, b)] is the palette index nearest to the blend of palette entries a and
+// b, for every a and b in 0..255: the tables are 256 rows of 256 bytes, so a colour or pixel of
+// index 255 blends like any other as either index. The cache file holds only the pairs of
+// indices 0..254 (255-byte rows, unpacked into the 256-byte rows); row and column 255 are
+// computed from the palette in 8-bit mode.
+constexpr int blendstride = 256;
+constexpr int blendtablesize = 256 * blendstride;
+constexpr int blendentry(int a, int b) { return a * blendstride + b; }
 extern unsigned char multiplytable[blendtablesize];
 extern unsigned char screenblendtable[blendtablesize];
 extern unsigned char inversetable[256];
@@ -40,17 +43,17 @@ void paletteentryfloats(int index, float* red, float* green, float* blue);
 // Sets one palette entry (flags 4) and writes it to the device palette at once.
 void setpaletteentry(int index, unsigned char red, unsigned char green, unsigned char blue);
 
-// Computes the multiply and screen tables (255 x 255 layout) for a float palette and fills the
+// Computes the multiply and screen entries of indices 0..254 for a float palette and fills the
 // cache image `file` (blendcachesize bytes). After each finished row i, progress(i) is called
 // when given.
 void computeblendtables(const float* red, const float* green, const float* blue, unsigned char* multiply,
                         unsigned char* screenblend, unsigned char* file, void (*progress)(int i));
 
-// Row 255 of both tables and the inverse table for a float palette.
+// Row and column 255 of both tables and the inverse table for a float palette.
 void computeblendextras(const float* red, const float* green, const float* blue, unsigned char* multiply,
                         unsigned char* screenblend, unsigned char* inverse);
 
-// Unpacks a cache image into the two tables (255 x 255 layout).
+// Unpacks a cache image into the entries of indices 0..254 of the two tables.
 void unpackblendcache(const unsigned char* file, unsigned char* multiply, unsigned char* screenblend);
 
 // Reads a cache file into `file`; false unless it holds exactly blendcachesize bytes.

@@ -2,6 +2,7 @@
 #include "raster/pixels.h"
 
 #include "display/screen.h"
+#include "raster/modefollow.h"
 #include "raster/shapes.h"
 #include "raster/sprites.h"
 
@@ -9,8 +10,11 @@
 #include <cstddef>
 
 pixelroutinetable pixelroutines = {};
-int viewportdepth = 0;
 viewportrecord viewportstack[maxviewports] = {};
+
+// The display reaches the routines through its hooks, filled as the program starts; every program
+// that draws links this file, as it holds the routine table.
+[[maybe_unused]] static const bool drawinglayerregistered = registerdrawinglayer();
 
 namespace {
 

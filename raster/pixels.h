@@ -1,6 +1,8 @@
 // Pixel writers: the per-depth routine table, the clip window and the viewport stack.
 #pragma once
 
+#include "display/screen.h"  // viewportdepth
+
 // Slot signatures of the routine table. A sprite is a byte record: width, height, pixels.
 using putpixelroutine = void (*)(int x, int y, int c);
 using getpixelroutine = int (*)(int x, int y);
@@ -53,7 +55,6 @@ struct viewportrecord {
     int dx, dy;                            // origin offset the push applied
 };
 static_assert(sizeof(viewportrecord) == 6 * sizeof(int));
-extern int viewportdepth;
 extern viewportrecord viewportstack[maxviewports];
 
 // Move the origin to (x1, y1) and narrow the clip window to x1 <= x < x2, y1 <= y < y2.

@@ -25,9 +25,10 @@ enum class rowform { before, aftera, afterb };  // when and how a row is moved b
 
 // Walks the h rows of a w-pixel-wide image placed at (x, y) on a surface, keeping each row
 // inside the surface by moving it up height - 1 rows, and hands each row's first byte to
-// drawrow(dest, r). Rows whose bytes would leave the clip window's span of memory (possible only
-// for positions or sizes beyond the window) are skipped, so nothing is written outside the
-// surface whatever the arguments.
+// drawrow(dest, r). A row that runs past the right edge continues into the row padding or the
+// next row, as long as its bytes stay inside the surface's memory (height x pitch bytes); a row
+// that would leave it (possible only for positions or sizes beyond the window) is skipped, so
+// nothing is written outside the surface whatever the arguments.
 template <int B, entryform E, rowform R, class F>
 inline void wrapblit(unsigned char* pixels, int pitch, int x, int y, int w, int h, F&& drawrow) {
     const screenrecord& s = screen;
@@ -41,15 +42,14 @@ inline void wrapblit(unsigned char* pixels, int pitch, int x, int y, int w, int 
     }
     const ptrdiff_t p = pitch;
     const ptrdiff_t lastrow = static_cast<ptrdiff_t>(s.height - 1) * p;
-    const ptrdiff_t lo = static_cast<ptrdiff_t>(s.cliptop) * p + static_cast<ptrdiff_t>(s.clipleft) * B;
-    const ptrdiff_t hi = lastrow + static_cast<ptrdiff_t>(s.width) * B;  // one past the window's last pixel
+    const ptrdiff_t end = static_cast<ptrdiff_t>(s.height) * p;  // one past the surface's memory
     const ptrdiff_t rowbytes = static_cast<ptrdiff_t>(w) * B;
     ptrdiff_t at = static_cast<ptrdiff_t>(y) * p + static_cast<ptrdiff_t>(x) * B;
     for (int r = 0; r < h; r++) {
         if constexpr (R == rowform::before) {
             if (at >= lastrow + static_cast<ptrdiff_t>(s.width - w) * B) at -= lastrow;
         }
-        if (at >= lo && at + rowbytes <= hi) drawrow(pixels + at, r);
+        if (at >= 0 && at + rowbytes <= end) drawrow(pixels + at, r);
         if constexpr (R == rowform::aftera) {
             ptrdiff_t q = at + p;
             if (q >= static_cast<ptrdiff_t>(s.height) * p - w) q -= lastrow;
@@ -82,9 +82,9 @@ inline void copypixel(unsigned char* d, const unsigned char* s) {
     }
 }
 
-// 8-bit blend table lookups; both indices may be 0..255 (the tables hold 256 x 256 bytes).
-inline unsigned char M(int a, int b) { return multiplytable[a * 255 + b]; }
-inline unsigned char S(int a, int b) { return screenblendtable[a * 255 + b]; }
+// 8-bit blend table lookups; both indices may be 0..255.
+inline unsigned char M(int a, int b) { return multiplytable[blendentry(a, b)]; }
+inline unsigned char S(int a, int b) { return screenblendtable[blendentry(a, b)]; }
 
 inline unsigned char* shadaddress(int x, int y, int bpp) {
     return screen.shadpixels + static_cast<ptrdiff_t>(y) * screen.shadpitch + static_cast<ptrdiff_t>(x) * bpp;

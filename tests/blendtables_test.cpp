@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "display/screen.h"
+#include "raster/sprites.h"
 #include "rastersurface.h"
 
 namespace {
@@ -98,19 +99,20 @@ TEST(BlendtablesNearest, NoFixedEntryOrCubeCellIsStrictlyNearer) {
 
 TEST(BlendtablesCompute, KnownEntriesWithDefaultPalette) {
     const computedtables& t = tables();
-    EXPECT_EQ(t.multiply[15 * 255 + 12], 12);  // white x red is the basic red, not cube 45
-    EXPECT_EQ(t.screen[0 * 255 + 15], 15);
+    EXPECT_EQ(t.multiply[blendentry(15, 12)], 12);  // white x red is the basic red, not cube 45
+    EXPECT_EQ(t.screen[blendentry(0, 15)], 15);
     EXPECT_EQ(t.inverse[0], 15);  // white among the fixed entries beats cube 255
     EXPECT_EQ(t.inverse[15], 0);
     EXPECT_EQ(t.inverse[255], 0);
     for (int a = 0; a < 255; a++) {
-        ASSERT_EQ(t.multiply[0 * 255 + a], 0) << a;
-        ASSERT_EQ(t.multiply[a * 255 + 0], 0) << a;
+        ASSERT_EQ(t.multiply[blendentry(0, a)], 0) << a;
+        ASSERT_EQ(t.multiply[blendentry(a, 0)], 0) << a;
         // Screen with black is the nearest index to a's own colour.
         const defaultfloats& p = palette();
-        ASSERT_EQ(t.screen[a * 255 + 0], nearestpaletteindex(p.r[a], p.g[a], p.b[a], p.r, p.g, p.b)) << a;
+        ASSERT_EQ(t.screen[blendentry(a, 0)], nearestpaletteindex(p.r[a], p.g[a], p.b[a], p.r, p.g, p.b))
+            << a;
     }
-    EXPECT_EQ(t.screen[45 * 255 + 0], 12);  // cube red equals basic red
+    EXPECT_EQ(t.screen[blendentry(45, 0)], 12);  // cube red equals basic red
 }
 
 TEST(BlendtablesCompute, TablesAreSymmetricAndMatchTheSearch) {
@@ -118,30 +120,59 @@ TEST(BlendtablesCompute, TablesAreSymmetricAndMatchTheSearch) {
     const defaultfloats& p = palette();
     for (int a = 0; a < 255; a++)
         for (int b = 0; b < 255; b += 7) {
-            ASSERT_EQ(t.multiply[a * 255 + b], t.multiply[b * 255 + a]);
-            ASSERT_EQ(t.screen[a * 255 + b], t.screen[b * 255 + a]);
+            ASSERT_EQ(t.multiply[blendentry(a, b)], t.multiply[blendentry(b, a)]);
+            ASSERT_EQ(t.screen[blendentry(a, b)], t.screen[blendentry(b, a)]);
             int m = nearestpaletteindex(p.r[a] * p.r[b], p.g[a] * p.g[b], p.b[a] * p.b[b], p.r, p.g, p.b);
-            ASSERT_EQ(t.multiply[a * 255 + b], m) << a << "," << b;
+            ASSERT_EQ(t.multiply[blendentry(a, b)], m) << a << "," << b;
         }
-    // Row 255 blends palette entry 255 (white) like entry 15.
-    for (int b = 0; b < 255; b++) {
-        ASSERT_EQ(t.multiply[255 * 255 + b], t.multiply[15 * 255 + b]) << b;
-        ASSERT_EQ(t.screen[255 * 255 + b], t.screen[15 * 255 + b]) << b;
+    // Row and column 255 blend palette entry 255 (white) like entry 15, as either index.
+    for (int b = 0; b < 256; b++) {
+        const int other = b == 255 ? 15 : b;
+        ASSERT_EQ(t.multiply[blendentry(255, b)], t.multiply[blendentry(15, other)]) << b;
+        ASSERT_EQ(t.multiply[blendentry(b, 255)], t.multiply[blendentry(other, 15)]) << b;
+        ASSERT_EQ(t.screen[blendentry(255, b)], t.screen[blendentry(15, other)]) << b;
+        ASSERT_EQ(t.screen[blendentry(b, 255)], t.screen[blendentry(other, 15)]) << b;
     }
+}
+
+TEST(BlendtablesCompute, ColourAndPixel255BlendLikeWhite) {
+    // Palette entry 255 is white, as entry 15 is: as the colour or as the pixel, 255 must give
+    // what 15 gives (white x 100 is 100, never the entry of another row).
+    const computedtables& t = tables();
+    std::vector<unsigned char> m(multiplytable, multiplytable + blendtablesize);
+    std::vector<unsigned char> s(screenblendtable, screenblendtable + blendtablesize);
+    std::copy(t.multiply.begin(), t.multiply.end(), multiplytable);
+    std::copy(t.screen.begin(), t.screen.end(), screenblendtable);
+    const int pixels[] = {0, 12, 100, 200, 254, 255};
+    for (int pixel : pixels)
+        for (int colour : {15, 255}) {
+            rastersurface sf(3, 1, 1, 1, pixel);
+            multiplypixel(0, 0, colour);
+            screenblendpixel(1, 0, colour);
+            multiplypixel(2, 0, 100);
+            const int white = pixel == 255 ? 15 : pixel;
+            EXPECT_EQ(sf.get(0, 0), t.multiply[blendentry(white, 15)]) << pixel << " x " << colour;
+            EXPECT_EQ(sf.get(1, 0), t.screen[blendentry(white, 15)]) << pixel << " + " << colour;
+            EXPECT_EQ(sf.get(2, 0), t.multiply[blendentry(100, white)]) << pixel << " x 100";
+        }
+    EXPECT_EQ(t.multiply[blendentry(100, 255)], 100);
+    std::copy(m.begin(), m.end(), multiplytable);
+    std::copy(s.begin(), s.end(), screenblendtable);
 }
 
 TEST(BlendtablesCache, ImageUnpacksToTheSameTables) {
     const computedtables& t = tables();
     std::vector<unsigned char> m(blendtablesize), s(blendtablesize);
     unpackblendcache(t.file.data(), m.data(), s.data());
-    for (int i = 0; i < 255 * 255; i++) {
-        ASSERT_EQ(m[i], t.multiply[i]) << i;
-        ASSERT_EQ(s[i], t.screen[i]) << i;
-    }
+    for (int a = 0; a < 255; a++)
+        for (int b = 0; b < 255; b++) {
+            ASSERT_EQ(m[blendentry(a, b)], t.multiply[blendentry(a, b)]) << a << "," << b;
+            ASSERT_EQ(s[blendentry(a, b)], t.screen[blendentry(a, b)]) << a << "," << b;
+        }
     // Triangle layout: multiply on and above the diagonal, screen below it one row down.
-    EXPECT_EQ(t.file[255 * 12 + 15], t.multiply[12 * 255 + 15]);
-    EXPECT_EQ(t.file[255 * (15 + 1) + 0], t.screen[15 * 255 + 0]);
-    EXPECT_EQ(t.file[255 * 255 + 254], t.screen[254 * 255 + 254]);
+    EXPECT_EQ(t.file[255 * 12 + 15], t.multiply[blendentry(12, 15)]);
+    EXPECT_EQ(t.file[255 * (15 + 1) + 0], t.screen[blendentry(15, 0)]);
+    EXPECT_EQ(t.file[255 * 255 + 254], t.screen[blendentry(254, 254)]);
 }
 
 class BlendtablesCacheFile : public tempdirtest {
@@ -257,10 +288,11 @@ TEST_F(BlendtablesMake, CacheOfSevensIsUsedAsItIs) {
     writebytes("crarray.cgf", 65280, 7);
     rebuild();
     EXPECT_EQ(blendtablesbuilt, 1);
-    for (int i = 0; i < 255 * 255; i++) {
-        ASSERT_EQ(multiplytable[i], 7) << i;
-        ASSERT_EQ(screenblendtable[i], 7) << i;
-    }
+    for (int a = 0; a < 255; a++)
+        for (int b = 0; b < 255; b++) {
+            ASSERT_EQ(multiplytable[blendentry(a, b)], 7) << a << "," << b;
+            ASSERT_EQ(screenblendtable[blendentry(a, b)], 7) << a << "," << b;
+        }
     EXPECT_EQ(inversetable[0], 15);  // computed from the palette, not read
     EXPECT_EQ(inversetable[15], 0);
 }
@@ -287,7 +319,7 @@ TEST_F(BlendtablesMake, WrongSizedCacheIsRebuilt) {
     for (size_t n : {size_t{100}, size_t{65281}}) {
         writebytes("crarray.cgf", n, 7);
         rebuild();
-        EXPECT_EQ(multiplytable[15 * 255 + 12], 12) << n;
+        EXPECT_EQ(multiplytable[blendentry(15, 12)], 12) << n;
         EXPECT_EQ(std::filesystem::file_size("crarray.cgf"), 65280u);
     }
 }
@@ -297,7 +329,7 @@ TEST_F(BlendtablesMake, OnlyTheFirstCallDoesAnything) {
     rebuild();  // true colour, no file: nothing is computed or written
     EXPECT_EQ(blendtablesbuilt, 1);
     EXPECT_FALSE(std::filesystem::exists("crarray.cgf"));
-    EXPECT_EQ(multiplytable[15 * 255 + 12], 0);
+    EXPECT_EQ(multiplytable[blendentry(15, 12)], 0);
     writebytes("crarray.cgf", 65280, 7);
     makeblendtables();
     EXPECT_EQ(multiplytable[0], 0);
@@ -310,6 +342,6 @@ TEST_F(BlendtablesMake, OnlyTheFirstCallDoesAnything) {
 TEST_F(BlendtablesMake, UnwritableCacheLeavesValidTables) {
     std::filesystem::create_directory("crarray.cgf.tmp");  // the temporary file cannot be created
     rebuild();
-    EXPECT_EQ(multiplytable[15 * 255 + 12], 12);
+    EXPECT_EQ(multiplytable[blendentry(15, 12)], 12);
     EXPECT_FALSE(std::filesystem::exists("crarray.cgf"));
 }

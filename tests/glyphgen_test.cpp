@@ -158,6 +158,19 @@ TEST_F(GlyphgenTest, SkewShiftsTopRowMost) {
     EXPECT_EQ(pixelsof(f, 1)[11 * 6 + 4], level(1 - fr));
 }
 
+TEST_F(GlyphgenTest, SteepSkewStaysOnTheGreyRamp) {
+    // When the most shifted row's shift has a fraction below 0.25 (11 x 0.92 = 10.12), its
+    // last pixel lands in the last column whole and the pixel before adds its share: a cover
+    // above 1. The grey level is held to full brightness, so no pixel lands past the ramp in
+    // the colour cube.
+    opendisplay(1);
+    font* f = makeglyphfont(solid(3, 12, 15));
+    for (float a : {0.92f, -1.01f, 0.7f}) {
+        skewglyph(f, 0, a);
+        for (uint8_t v : pixelsof(f, 0)) ASSERT_TRUE(v == 255 || (v >= 16 && v <= 39)) << a << " " << int(v);
+    }
+}
+
 TEST_F(GlyphgenTest, FinishThresholdAndTrim) {
     opendisplay(1);
     // Ink at (1, 0) = index 22 (grey 66, kept) and (2, 1) = 39; index 21 (grey 55) at (3, 0)

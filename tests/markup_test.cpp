@@ -90,6 +90,10 @@ TEST(MarkupTest, ConversionsOfTypicalTexts) {
         {"tab code at the end", "#tab=100", conversion::hash, escape(1, 100)},
         {"negative colour", "#col=-5#x", conversion::hash, escape(0, -5) + "x"},
         {"number ends at a space", "#COL=7 red", conversion::hash, escape(0, 7) + " red"},
+        // The number is the run of decimal digits: the words after it, and a later '#', stay text.
+        {"later hash stays text", "#col=12 red#", conversion::hash, escape(0, 12) + " red#"},
+        {"letters end the number", "#tab=30px#x", conversion::hash, escape(1, 30) + "px#x"},
+        {"minus counts only first", "#col=5-3#", conversion::hash, escape(0, 5) + "-3#"},
         {"code without digits", "a#tab=", conversion::hash, std::string("a") + escape(1, 0)},
         {"other key stays", "#row=3#", conversion::hash, "#row=3#"},
     };

@@ -105,6 +105,16 @@ TEST(ModechangeDrawing, RoutinesFollowTheNewDepth) {
     EXPECT_EQ(screen.bytesperpixel, 1);
 }
 
+TEST(ModechangeDrawing, ClipOriginStartsAgainAtTheCorner) {
+    // A viewport's clip origin belongs to the old size: the new mode draws from (0, 0).
+    headlessdisplay d(1);
+    screen.clipleft = 30, screen.cliptop = 20;
+    ASSERT_EQ(changemode(160, 120, 1), 1);
+    EXPECT_EQ(screen.clipleft, 0);
+    EXPECT_EQ(screen.cliptop, 0);
+    EXPECT_EQ(shown(0, 0, 12), 0xFF0000u);
+}
+
 TEST(ModechangeDrawing, EightBitToEightBitKeepsThePalette) {
     headlessdisplay d(1, 1);
     screen.palette[12] = {1, 2, 3, 4};
@@ -145,11 +155,11 @@ TEST(ModechangeDrawing, EnteringEightBitFromTrueColourMakesTheBlendTables) {
         headlessdisplay d(4);
         makeblendtables();  // true colour, no cache file: nothing to make them from
         selectblendroutines();
-        ASSERT_EQ(multiplytable[15 * 255 + 12], 0);
+        ASSERT_EQ(multiplytable[blendentry(15, 12)], 0);
         ASSERT_EQ(changemode(160, 120, 1), 1);
         // Palette entry 15 is white and 12 is red in the standard palette.
-        EXPECT_EQ(multiplytable[15 * 255 + 12], 12);
-        EXPECT_EQ(screenblendtable[0 * 255 + 12], 12);
+        EXPECT_EQ(multiplytable[blendentry(15, 12)], 12);
+        EXPECT_EQ(screenblendtable[blendentry(0, 12)], 12);
         EXPECT_EQ(inversetable[15], 0);  // white inverts to black
         EXPECT_TRUE(std::filesystem::exists(cache));
         fillrect(0, 0, screen.width, screen.height, 15);
@@ -157,10 +167,10 @@ TEST(ModechangeDrawing, EnteringEightBitFromTrueColourMakesTheBlendTables) {
         showframe(0);
         EXPECT_EQ(pfheadlesslastframe().rgb(3, 4), 0xFF0000u);
         // Back in true colour and into 8-bit again: the tables stay as they are.
-        multiplytable[15 * 255 + 12] = 9;
+        multiplytable[blendentry(15, 12)] = 9;
         ASSERT_EQ(changemode(200, 100, 4), 1);
         ASSERT_EQ(changemode(160, 120, 1), 1);
-        EXPECT_EQ(multiplytable[15 * 255 + 12], 9);
+        EXPECT_EQ(multiplytable[blendentry(15, 12)], 9);
     }
     std::copy(m.begin(), m.end(), multiplytable);
     std::copy(sc.begin(), sc.end(), screenblendtable);

@@ -149,12 +149,26 @@ TEST(PaletteDevice, BuildersWriteTheCopyAndTheDevice) {
     EXPECT_EQ(b, 3 / 256.0f);
 }
 
+TEST(PaletteDevice, UpdateHoldsItsRangeToThePalette) {
+    paletted d(1);
+    screen.palette[0] = {1, 2, 3, 4};
+    screen.palette[255] = {7, 8, 9, 4};
+    updatepaletteentries(-40, 300);  // held to 0..255
+    EXPECT_EQ(d.device(0), (rgb{1, 2, 3}));
+    EXPECT_EQ(d.device(255), (rgb{7, 8, 9}));
+    screen.palette[5] = {50, 60, 70, 4};
+    updatepaletteentries(9, 5);  // an empty range changes nothing
+    EXPECT_NE(d.device(5), (rgb{50, 60, 70}));
+}
+
 TEST(PaletteDevice, TrueColourHasOnlyTheCopy) {
     paletted d(4);
     ASSERT_EQ(screen.ddpalette, nullptr);
     standardpalette(2.0f, 0);
     EXPECT_EQ(screen.palette[8].red, 127);
     setpaletteentry(3, 7, 8, 9);
+    EXPECT_EQ(screen.palette[3].blue, 9);
+    updatepaletteentries(0, 255);  // no device palette: only the copy, and no error
     EXPECT_EQ(screen.palette[3].blue, 9);
 }
 

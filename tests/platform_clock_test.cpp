@@ -3,7 +3,7 @@
 
 #include "platform/headless/headless.h"
 #include "platform/resultcodes.h"
-#include "util/clock.h"
+#include "platform/clock.h"
 
 TEST(PlatformClock, FirstCallPicksThePerformanceCounter) {
     ASSERT_EQ(pfheadlessstart(), 1);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -75,6 +76,14 @@ TEST(HelpersFile, ReadWholeFile) {
     EXPECT_EQ(readwholefile(dir.file("absent").c_str(), &length), nullptr);
     EXPECT_EQ(length, -7);
     EXPECT_EQ(readwholefile(dir.path.c_str(), &length), nullptr);  // a directory
+    EXPECT_EQ(length, -7);
+    // A file longer than an int can count is refused before anything is read (sparse: no disk).
+    std::string huge = dir.file("huge");
+    std::ofstream(huge, std::ios::binary).close();
+    std::filesystem::resize_file(huge, std::uintmax_t{1} << 31);
+    EXPECT_EQ(readwholefile(huge.c_str(), &length), nullptr);
+    EXPECT_EQ(length, -7);
+    std::filesystem::remove(huge);
 }
 
 TEST(HelpersString, SetAndNewString) {

@@ -210,7 +210,7 @@ TEST(ShapesRound, CircleEllipseAndDiscPoints) {
 TEST(ShapesBlend, ScreenblendRectBlendsEveryOutlinePixelOnce) {
     struct {
         int x, y, w, h;
-    } cases[] = {{2, 1, 6, 4}, {3, 3, 0, 0}, {1, 2, 5, 0}, {4, 1, 0, 3}, {-2, -1, 20, 20}};
+    } cases[] = {{2, 1, 6, 4}, {3, 3, 0, 0}, {1, 2, 5, 0}, {4, 1, 0, 3}, {-2, -1, 20, 20}, {6, 2, -3, 2}};
     for (int bpp : {3, 4})
         for (auto& c : cases) {
             rastersurface s(12, 10, bpp);

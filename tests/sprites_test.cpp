@@ -79,9 +79,8 @@ int synthi(int v) { return (v * 13 + 4) % 255; }
 void fillsynthetic() {
     for (int a = 0; a < 256; a++)
         for (int b = 0; b < 255; b++) {
-            if (a * 255 + b >= blendtablesize) continue;
-            multiplytable[a * 255 + b] = static_cast<unsigned char>(synthm(a, b));
-            screenblendtable[a * 255 + b] = static_cast<unsigned char>(synths(a, b));
+            multiplytable[blendentry(a, b)] = static_cast<unsigned char>(synthm(a, b));
+            screenblendtable[blendentry(a, b)] = static_cast<unsigned char>(synths(a, b));
         }
     for (int v = 0; v < 256; v++) inversetable[v] = static_cast<unsigned char>(synthi(v));
 }
@@ -192,6 +191,68 @@ TEST(SpritesWrap, RowFormsDifferAtTheBottomRightCorner) {
         if (form == 1) drawglyphdark(2, 3, tall.data(), 7);
         if (form == 2) drawspritefront(2, 3, tall.data());
         EXPECT_EQ(changedset(s, 0), (pixelset{{2, 3}, {2, 1}})) << "form " << form;
+    }
+}
+
+TEST(SpritesWrap, RowsPastTheRightEdgeRunIntoThePadding) {
+    // A 62-pixel-wide 8-bit surface of three rows whose pitch is 64: a row that runs past the
+    // right edge but stays inside the surface's memory is drawn, into the padding or the next
+    // row; a row that would leave the memory is skipped.
+    savedtables keep;
+    std::fill(multiplytable, multiplytable + blendtablesize, 9);
+    std::fill(screenblendtable, screenblendtable + blendtablesize, 9);
+    std::fill(inversetable, inversetable + 256, 9);
+    enum routine { wrapcopy, light, front, tint, dark, glyphlight, cover };
+    const char* names[] = {"drawspritewrap", "drawspritelight", "drawspritefront", "tint", "dark", "light",
+                           "cover"};
+    struct {
+        routine r;
+        int x, y, w;
+        int firstbyte;  // offset of the first byte written from the surface's start, -1 none
+    } cases[] = {
+        // Rows above the last run into the padding and on into the next row.
+        {tint, 60, 0, 4, 60},
+        {glyphlight, 60, 1, 4, 64 + 60},
+        {cover, 61, 0, 5, 61},
+        {wrapcopy, 60, 1, 4, 64 + 60},
+        // On the last row the before-row form moves the row up to row 0 ...
+        {wrapcopy, 60, 2, 4, 60},
+        {light, 60, 2, 4, 60},
+        {tint, 60, 2, 4, 60},
+        // ... the after-row forms keep it there, and its padding still lies inside the memory.
+        {glyphlight, 60, 2, 4, 128 + 60},
+        {dark, 60, 2, 4, 128 + 60},
+        {cover, 60, 2, 4, 128 + 60},
+        {front, 60, 2, 4, 128 + 60},
+        // Past the last row's padding the row would leave the memory: nothing is drawn.
+        {glyphlight, 60, 2, 5, -1},
+        {front, 59, 2, 6, -1},
+    };
+    for (auto& c : cases) {
+        rastersurface s(62, 3, 1, 2);
+        ASSERT_EQ(s.pitch, 64);
+        screen.frontpixels = s.pixels();
+        screen.frontpitch = s.pitch;
+        spriteimage sp(c.w, 1, 1);
+        for (int i = 0; i < c.w; i++) sp.set(i, 0, 5);
+        switch (c.r) {
+            case wrapcopy: drawspritewrap(c.x, c.y, sp.data()); break;
+            case light: drawspritelight(c.x, c.y, sp.data()); break;
+            case front: drawspritefront(c.x, c.y, sp.data()); break;
+            case tint: drawglyphtint(c.x, c.y, sp.data(), 3); break;
+            case dark: drawglyphdark(c.x, c.y, sp.data(), 3); break;
+            case glyphlight: drawglyphlight(c.x, c.y, sp.data(), 3); break;
+            case cover: drawglyphcover(c.x, c.y, sp.data(), 3); break;
+        }
+        const int expected = c.r == wrapcopy || c.r == front ? 5 : 9;
+        std::vector<int> written;
+        for (int i = 0; i < 3 * s.pitch; i++)
+            if (s.pixels()[i] != (i % 64 < 62 ? 0 : rastersurface::sentinel)) written.push_back(i);
+        std::vector<int> want;
+        for (int i = 0; c.firstbyte >= 0 && i < c.w; i++) want.push_back(c.firstbyte + i);
+        EXPECT_EQ(written, want) << names[c.r] << " at " << c.x << "," << c.y << " width " << c.w;
+        for (int i : written) EXPECT_EQ(s.pixels()[i], expected) << names[c.r] << " byte " << i;
+        EXPECT_TRUE(s.insidememory()) << names[c.r];
     }
 }
 
@@ -378,7 +439,7 @@ TEST(SpritesModes, UnknownModeKeepsTheRoutines) {
 TEST(SpritesLine, BlendedLineStepsLikeDrawline) {
     savedtables keep;
     for (int v = 0; v < 255; v++)
-        screenblendtable[0 * 255 + v] = static_cast<unsigned char>(v);  // S[0][c] = c
+        screenblendtable[blendentry(0, v)] = static_cast<unsigned char>(v);  // S[0][c] = c
     const float lines[][4] = {{0.5f, 3, 2.2f, 3}, {10, 10, 0, 0}, {-10, 5, 30, 5},  {3.7f, 0, 3.7f, 4},
                               {2, 2, 2.1f, 2.1f}, {0, 0, 11, 9},  {-5, -8, 40, 30}, {15, 1, -3, 7},
                               {-1, -1, -5, -9},   {0, 20, 5, 30}};

@@ -123,6 +123,60 @@ TEST_F(Surfaces, DeviceContextUnlocksAndRelocks) {
     EXPECT_EQ(getpixel(9, 4), 3);
 }
 
+// The bank copies and the device context hand-back restore a lost shad or back and lock again;
+// a lock that still fails is fatal, naming the routine and the bank.
+TEST_F(Surfaces, BankCopiesRestoreRetryThenReportFatally) {
+    GRAPHICS(nullptr, 10, 5, "t", 1, 1);
+    pfheadlesslosesurfaces();
+    putpixel(2, 2, 9);
+    shadtoback();
+    EXPECT_TRUE(islocked(screen.shad));
+    EXPECT_TRUE(islocked(screen.back));
+    backtoshad();
+    pfdc* dc = nullptr;
+    ASSERT_EQ(getshaddc(&dc), 0u);
+    pfheadlesslosesurfaces();
+    releaseshaddc(&dc);
+    EXPECT_TRUE(islocked(screen.shad));
+    EXPECT_EQ(errorlines(), 0);
+
+    // A lock that fails for another reason, or a restore that fails, is fatal. With only back
+    // lost and its restore failing, shad locks again and back's lock is the one that fails.
+    struct {
+        int which;      // 0 shadtoback, 1 backtoshad, 2 releaseshaddc
+        bool backlost;  // back lost and unrestorable, instead of every lock failing
+        const char* message;
+    } fatal[] = {
+        {0, false, "Directdraw error DDERR_GENERIC @ shadtoback - locking shad"},
+        {0, true, "Directdraw error DDERR_SURFACELOST @ shadtoback - locking back"},
+        {1, false, "Directdraw error DDERR_GENERIC @ backtoshad - locking shad"},
+        {1, true, "Directdraw error DDERR_SURFACELOST @ backtoshad - locking back"},
+        {2, false, "Directdraw error DDERR_GENERIC @ releaseshaddc - locking shad"},
+    };
+    for (auto& k : fatal) {
+        reset();
+        GRAPHICS(nullptr, 10, 5, "t", 1, 1);
+        EXPECT_EXIT(
+            {
+                pfdc* c = nullptr;
+                if (k.which == 2) getshaddc(&c);
+                if (k.backlost) {
+                    pfheadlesslosesurfaces();
+                    pfsurfacerestore(screen.shad);
+                    pfheadlessfail("pfsurfacerestore", PFERR_GENERIC);
+                } else {
+                    pfheadlessfail("pfsurfacelock", PFERR_GENERIC);
+                }
+                if (k.which == 0) shadtoback();
+                if (k.which == 1) backtoshad();
+                if (k.which == 2) releaseshaddc(&c);
+            },
+            [](int) { return true; }, "Oh sod it");
+        EXPECT_NE(errorlog().find(k.message), std::string::npos) << k.message << "\n" << errorlog();
+        EXPECT_EQ(errorlines(), 1) << k.message;
+    }
+}
+
 // Failures in the set-up are fatal with the step named; refused modes and palettes are warnings.
 TEST_F(Surfaces, FailuresNameTheirStep) {
     struct Case {

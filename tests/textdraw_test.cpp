@@ -255,6 +255,20 @@ TEST_F(TextdrawTest, ClippingAtTheLeftEdge) {
     EXPECT_EQ(row(63, 0, 3), "##.");
 }
 
+TEST_F(TextdrawTest, GlyphWiderThanItsCellAtTheRightEdgeNeverWraps) {
+    // In fixed pitch glyph 256 (4 wide) is centred in a 2-pixel cell, one pixel left of it:
+    // the cell ends at the right edge but the glyph does not, so it is drawn pixel by pixel
+    // and nothing runs on into the next row.
+    opendisplay(4, 128, 64);
+    layoutfont(2);
+    fixedpitch = true;
+    draw(bytes({2, 1, 0}), 126, 0);
+    fixedpitch = false;
+    for (int y = 0; y < 4; y++) EXPECT_EQ(row(y, 123, 128), "..###") << y;
+    EXPECT_EQ(row(1, 0, 2), "..");
+    EXPECT_EQ(row(4, 0, 2), "..");
+}
+
 TEST_F(TextdrawTest, MeasuringText) {
     opendisplay(4, 128, 64);
     layoutfont(9);
@@ -332,8 +346,8 @@ TEST_F(TextdrawTest, EightBitUsesTheMultiplyTable) {
     // Test tables: multiplying colour 12 by value v gives 100 + v; a screen blend onto
     // black gives the other value unchanged.
     for (int v = 0; v < 255; v++) {
-        multiplytable[12 * 255 + v] = static_cast<uint8_t>(100 + v % 100);
-        screenblendtable[0 * 255 + v] = static_cast<uint8_t>(v);
+        multiplytable[blendentry(12, v)] = static_cast<uint8_t>(100 + v % 100);
+        screenblendtable[blendentry(0, v)] = static_cast<uint8_t>(v);
     }
     layoutfont(9, {20, 21, 22, 23, 255, 255, 24, 25, 255, 26, 255, 255});
     draw("A", 0, 0, 0, 12);    // whole glyph
@@ -366,8 +380,8 @@ TEST_F(TextdrawTest, NullTextAndBox) {
 TEST_F(TextdrawTest, DemoStatusTextInTheShippedFont) {
     opendisplay(1, 320, 64);
     for (int v = 0; v < 255; v++) {  // test tables: white keeps a value, black takes it
-        multiplytable[15 * 255 + v] = static_cast<uint8_t>(v);
-        screenblendtable[0 * 255 + v] = static_cast<uint8_t>(v);
+        multiplytable[blendentry(15, v)] = static_cast<uint8_t>(v);
+        screenblendtable[blendentry(0, v)] = static_cast<uint8_t>(v);
     }
     ASSERT_EQ(loadfont(VOXDA_SOURCE_DIR "/assets/font.dat", "normal"), 1);
     EXPECT_EQ(currentmaxheight, 15);

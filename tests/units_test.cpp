@@ -174,6 +174,8 @@ TEST(UnitsValue, NumbersWithUnits) {
         {"90\xC2\xB0#", nullptr, 90 * degree, 4},
         {"7\n", "mm", 0.007, 1},  // a line end closes the unit name like a space
         {"8mm\r\n", nullptr, 0.008, 3},
+        {"4mm\vx", nullptr, 0.004, 3},  // vertical tab and form feed are white space too
+        {"6\f", "mm", 0.006, 1},
         {"250mT'", "T", 0.25, 5},
     };
     for (const valuecase& c : cases) {

@@ -161,7 +161,7 @@ void drawglyphpixels(const unsigned char* glyph, int cx, int y, int left, int c)
             if (eightbit) {
                 unsigned char v = glyph[2 + rr * w + col];
                 if (v == 0 || v == 255) continue;
-                glyphpixel(px, py, multiplytable[c * 255 + v]);
+                glyphpixel(px, py, multiplytable[blendentry(c, v)]);
             } else {
                 const unsigned char* p = glyph + 2 + (rr * w + col) * 3;
                 if (std::memcmp(p, transparentkey, 3) == 0) continue;

@@ -8,7 +8,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "particles/species.h"
+#include "util/warnings.h"
 
 dynarray unittable;
 bool unitsbuilt = false;

@@ -1,5 +1,5 @@
 // clock.cpp - a seconds clock that picks its time source on first use
-#include "util/clock.h"
+#include "platform/clock.h"
 
 #include <cstdint>
 
