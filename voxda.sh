@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # voxda.sh run   installs what is missing, builds, starts the demo
 # voxda.sh test  installs what is missing, builds and runs every test,
-#                plain and with AddressSanitizer + UndefinedBehaviorSanitizer
+#                plain and with AddressSanitizer + UndefinedBehaviorSanitizer,
+#                then runs every fuzz target briefly (clang with libFuzzer)
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -10,7 +11,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # Debian packages each command needs.
 build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
                 libfreetype-dev fonts-dejavu-core)
-test_packages=(xvfb xauth python3 python3-pil)
+test_packages=(xvfb xauth python3 python3-pil clang libclang-rt-14-dev)
 
 install_missing() {
   local missing=()
@@ -49,6 +50,13 @@ case "${1:-}" in
     configure_and_build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVOXDA_SANITIZE=ON -DVOXDA_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+    # Each fuzz target for a few seconds, two at a time (fuzz/run.sh SECONDS runs them longer).
+    if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+      clang++ -fsanitize=fuzzer -x c++ - -o /dev/null 2>/dev/null; then
+      fuzz/run.sh "${VOXDA_FUZZ_SECONDS:-10}"
+    else
+      echo "voxda.sh: clang with libFuzzer not found: the fuzz targets were not run"
+    fi
     ;;
   *)
     echo "usage: ./voxda.sh run | test" >&2

@@ -17,8 +17,8 @@ VOXDA_FUZZ_TARGET(blendcache) {
     // Both tables are symmetric, and every entry drives the 8-bit writers safely.
     for (int a = 0; a < 255; a += 17)
         for (int b = 0; b < 255; b += 13) {
-            FUZZ_CHECK(multiplytable[a * 255 + b] == multiplytable[b * 255 + a]);
-            FUZZ_CHECK(screenblendtable[a * 255 + b] == screenblendtable[b * 255 + a]);
+            FUZZ_CHECK(multiplytable[blendentry(a, b)] == multiplytable[blendentry(b, a)]);
+            FUZZ_CHECK(screenblendtable[blendentry(a, b)] == screenblendtable[blendentry(b, a)]);
         }
     for (int c = 0; c < 256; c += 5) {
         multiplypixelclipped(c % 16, c / 16, c);
