@@ -10,8 +10,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # Debian packages each command needs.
 build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
-                libfreetype-dev fonts-dejavu-core)
-test_packages=(xvfb xauth python3 python3-pil clang libclang-rt-14-dev)
+                libfreetype-dev fonts-dejavu-core python3-dev python3-pybind11 pybind11-dev python3-numpy)
+test_packages=(xvfb xauth python3 python3-pil python3-pytest python3-matplotlib dpkg-dev clang-format
+               clang libclang-rt-14-dev)
 
 install_missing() {
   local missing=()

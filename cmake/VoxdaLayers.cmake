@@ -56,11 +56,12 @@ function(voxda_layer name)
     endforeach()
 endfunction()
 
-# voxda_program(TARGET SOURCES file ... [USES folder ... | USES ALL] [FOLDER name])
-#   An executable on top of the given layers (ALL: every layer defined so far). It may include
-#   those folders and its own (FOLDER, default the calling folder's name, e.g. tests).
-function(voxda_program target)
-    cmake_parse_arguments(PARSE_ARGV 1 arg "" "FOLDER" "USES;SOURCES")
+# voxda_uses(TARGET [FOLDER name] USES folder ... | USES ALL)
+#   Puts any target (a program, a Python module, a fuzz target) on top of the given layers
+#   (ALL: every layer defined so far): it links them and may include those folders and its own
+#   (FOLDER, default the calling folder's name, e.g. tests).
+function(voxda_uses target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "FOLDER" "USES")
     if(arg_USES STREQUAL "ALL")
         get_property(arg_USES GLOBAL PROPERTY VOXDA_LAYERS)
     endif()
@@ -69,9 +70,20 @@ function(voxda_program target)
     endif()
     voxda_visible_folders(folders ${arg_FOLDER} ${arg_USES})
     voxda_layer_directory(${target} ${folders})
-    add_executable(${target} ${arg_SOURCES})
     target_include_directories(${target} PRIVATE ${CMAKE_BINARY_DIR}/layers/${target})
     foreach(use IN LISTS arg_USES)
         target_link_libraries(${target} PRIVATE voxda_${use})
     endforeach()
+endfunction()
+
+# voxda_program(TARGET SOURCES file ... [FOLDER name] USES folder ... | USES ALL)
+#   An executable on top of the given layers, as voxda_uses.
+function(voxda_program target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "FOLDER" "USES;SOURCES")
+    add_executable(${target} ${arg_SOURCES})
+    if(arg_FOLDER)
+        voxda_uses(${target} FOLDER ${arg_FOLDER} USES ${arg_USES})
+    else()
+        voxda_uses(${target} USES ${arg_USES})
+    endif()
 endfunction()

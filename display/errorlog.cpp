@@ -138,21 +138,23 @@ const pfsystemtime* systemtimefor(double time, pfsystemtime& storage) {
 }  // namespace
 
 // Reports a failed display call; only warnings return.
-void ddcheck(const char* context, pfresult result) {
+void ddcheck(const char* context, pfresult result, ddseverity severity) {
     if (result == 0) return;
     if (!context) context = "";
+    // A warning's context is marked by a dash in the message, as the log has always shown it.
+    const char* mark = severity == ddseverity::warning ? "-" : "";
     char message[200];
-    std::snprintf(message, sizeof message, "DirectDraw error %08X @ %s", result, context);
+    std::snprintf(message, sizeof message, "DirectDraw error %08X @ %s%s", result, mark, context);
     for (int i = ddresultnamecount - 1; i >= 0; --i) {
         if (ddresultnames[i].code == result) {
-            std::snprintf(message, sizeof message, "Directdraw error DDERR_%s @ %s", ddresultnames[i].name,
-                          context);
+            std::snprintf(message, sizeof message, "Directdraw error DDERR_%s @ %s%s", ddresultnames[i].name,
+                          mark, context);
             break;
         }
     }
     std::printf("\n%s\n", message);
     std::fflush(stdout);
-    if (context[0] == '-') {
+    if (severity == ddseverity::warning) {
         logerror(message);
         return;
     }

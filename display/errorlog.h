@@ -18,11 +18,18 @@ constexpr double nowtime = -9e99;
 // Bytes a caller's buffer must hold for datetimestring and filetimestring.
 constexpr int datetimesize = 64;
 
+// What a failed display call means to its caller.
+enum class ddseverity {
+    fatal,    // the program cannot go on: fatalerror
+    warning,  // logged, and the caller goes on (its message shows "-" before the context)
+};
+
 // Returns at once for result 0.  Otherwise prints "\n<message>\n" to standard output, where the
 // message is "Directdraw error DDERR_<name> @ <context>" for a known code and
-// "DirectDraw error <8 upper-case hex digits> @ <context>" for any other; then a context
-// beginning with "-" is a warning (logged, and the caller goes on), any other is fatal.
-void ddcheck(const char* context, pfresult result);
+// "DirectDraw error <8 upper-case hex digits> @ <context>" for any other, the context of a
+// warning written as "-<context>"; then a warning is logged and the caller goes on, a fatal
+// error ends the program.
+void ddcheck(const char* context, pfresult result, ddseverity severity = ddseverity::fatal);
 
 // Appends "<date> <time> <text>\n" to "graphics_error.log" in the working directory, opening
 // and closing the file around the line.  When the file cannot be opened the line goes to

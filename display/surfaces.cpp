@@ -96,7 +96,7 @@ void pickdisplaymode(pfdisplay* dd, int width, int height, int depth) {
     if (depth == 1) {
         const pfresult mode = pfdisplaysetmode(dd, width, height, 8);
         if (mode != 0) {
-            ddcheck("-directxsetup,8bit - setting display mode", mode);
+            ddcheck("directxsetup,8bit - setting display mode", mode, ddseverity::warning);
             return;
         }
         const pfresult made =
@@ -104,7 +104,7 @@ void pickdisplaymode(pfdisplay* dd, int width, int height, int depth) {
         if (made == 0)
             screen.bytesperpixel = 1;
         else
-            ddcheck("-directxsetup,8bit - creating palette", made);
+            ddcheck("directxsetup,8bit - creating palette", made, ddseverity::warning);
         return;
     }
     if (pfdisplaysetmode(dd, width, height, 24) == 0) {
@@ -115,7 +115,7 @@ void pickdisplaymode(pfdisplay* dd, int width, int height, int depth) {
     if (second == 0)
         screen.bytesperpixel = 4;
     else
-        ddcheck("-directxsetup,24bit - setting display mode", second);
+        ddcheck("directxsetup,24bit - setting display mode", second, ddseverity::warning);
 }
 
 // Create shad, give it the palette in 8-bit mode, and lock it for drawing.

@@ -5,13 +5,12 @@
 #include <cstring>
 
 #include "particles/species.h"
+#include "util/constants.h"
 
 double* speciesmass = nullptr;
 decayentry* decays = nullptr;
 
 namespace {
-
-constexpr double csquared = 8.987551787368176e16;  // (299792458 m/s)^2
 
 char* copyrange(const char* from, size_t length) {
     char* piece = static_cast<char*>(std::malloc(length + 1));
@@ -101,7 +100,7 @@ void adddecay(const char* text, double ratio) {
 void makedecaytables() {
     if (speciesmass) return;
     speciesmass = static_cast<double*>(std::malloc(speciescount * sizeof(double)));
-    for (int i = speciescount - 1; i >= 0; --i) speciesmass[i] = speciesrestenergy[i] / csquared;
+    for (int i = speciescount - 1; i >= 0; --i) speciesmass[i] = speciesrestenergy[i] / lightspeed2;
 
     decays = static_cast<decayentry*>(std::malloc(speciescount * sizeof(decayentry)));
     for (int i = speciescount - 1; i >= 0; --i) {

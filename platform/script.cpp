@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "util/bmp.h"
+#include "util/outputfile.h"
 
 namespace {
 
@@ -225,16 +227,6 @@ bool parsecapturelist(const std::string& list, std::vector<capturerange>& ranges
     return true;
 }
 
-// Little-endian writers for the BMP headers.
-void put16(std::vector<uint8_t>& b, uint32_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
-
 }  // namespace
 
 void pfscriptreset() { script = scriptstate{}; }
@@ -399,73 +391,44 @@ bool pfwriteframebmp(const char* path, const pfframe& frame, std::string& error)
         error = "no frame to write";
         return false;
     }
-    bool indexed = frame.bitsperpixel == 8;
-    uint32_t rowbytes = indexed ? static_cast<uint32_t>(frame.width) : static_cast<uint32_t>(frame.width) * 3;
-    uint32_t stride = (rowbytes + 3) / 4 * 4;
-    uint32_t palettebytes = indexed ? 1024 : 0;
-    uint32_t offset = 14 + 40 + palettebytes;
-    uint32_t imagebytes = stride * static_cast<uint32_t>(frame.height);
-    std::vector<uint8_t> b;
-    b.reserve(offset + imagebytes);
-    b.push_back('B');
-    b.push_back('M');
-    put32(b, offset + imagebytes);
-    put32(b, 0);
-    put32(b, offset);
-    put32(b, 40);
-    put32(b, static_cast<uint32_t>(frame.width));
-    put32(b, static_cast<uint32_t>(frame.height));
-    put16(b, 1);
-    put16(b, indexed ? 8 : 24);
-    put32(b, 0);
-    put32(b, imagebytes);
-    put32(b, 2835);  // 72 dots per inch, in dots per metre
-    put32(b, 2835);
-    put32(b, indexed ? 256 : 0);
-    put32(b, 0);
-    if (indexed) {
-        for (const pfpaletteentry& e : frame.palette) {
-            b.push_back(e.blue);
-            b.push_back(e.green);
-            b.push_back(e.red);
-            b.push_back(0);
-        }
+    const bool indexed = frame.bitsperpixel == 8;
+    unsigned char colours[bmpcolourtablesize];
+    for (int k = 0; k < 256; k++) {
+        const pfpaletteentry& e = frame.palette[k];
+        colours[4 * k] = e.blue, colours[4 * k + 1] = e.green, colours[4 * k + 2] = e.red,
+                    colours[4 * k + 3] = 0;
     }
-    int bytes = frame.bitsperpixel / 8;
-    for (int y = frame.height - 1; y >= 0; --y) {
-        const uint8_t* row = frame.pixels + static_cast<size_t>(y) * static_cast<size_t>(frame.pitch);
-        size_t before = b.size();
+    // 72 dots per inch, in dots per metre.
+    const bmplayout image = {frame.width, frame.height, indexed ? 8 : 24, 2835, indexed ? 256u : 0u, colours};
+    const int bytes = frame.bitsperpixel / 8;
+    auto row = [&](int y, unsigned char* out) {
+        const uint8_t* pixels = frame.pixels + static_cast<size_t>(y) * static_cast<size_t>(frame.pitch);
         if (indexed) {
-            b.insert(b.end(), row, row + frame.width);
-        } else {
-            for (int x = 0; x < frame.width; ++x) {
-                const uint8_t* p = row + x * bytes;
-                if (bytes == 2) {
-                    uint32_t v = static_cast<uint32_t>(p[0] | p[1] << 8);
-                    uint32_t r = v >> 11 & 31, g = v >> 5 & 63, bl = v & 31;
-                    b.push_back(static_cast<uint8_t>(bl << 3 | bl >> 2));
-                    b.push_back(static_cast<uint8_t>(g << 2 | g >> 4));
-                    b.push_back(static_cast<uint8_t>(r << 3 | r >> 2));
-                } else {
-                    b.push_back(p[0]);
-                    b.push_back(p[1]);
-                    b.push_back(p[2]);
-                }
+            std::memcpy(out, pixels, static_cast<size_t>(frame.width));
+            return;
+        }
+        for (int x = 0; x < frame.width; ++x, out += 3) {
+            const uint8_t* p = pixels + x * bytes;
+            if (bytes == 2) {
+                uint32_t v = static_cast<uint32_t>(p[0] | p[1] << 8);
+                uint32_t r = v >> 11 & 31, g = v >> 5 & 63, bl = v & 31;
+                out[0] = static_cast<uint8_t>(bl << 3 | bl >> 2);
+                out[1] = static_cast<uint8_t>(g << 2 | g >> 4);
+                out[2] = static_cast<uint8_t>(r << 3 | r >> 2);
+            } else {
+                out[0] = p[0], out[1] = p[1], out[2] = p[2];
             }
         }
-        b.resize(before + stride, 0);
-    }
-    std::string temp = std::string(path) + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) {
-        error = std::string("cannot write '") + temp + "': " + std::strerror(errno);
+    };
+    outputfile out;
+    if (!openoutput(&out, path)) {
+        error = std::string("cannot write '") + path + "': " + std::strerror(out.error);
         return false;
     }
-    bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temp.c_str(), path) != 0) {
-        error = std::string("cannot write '") + path + "'";
-        std::remove(temp.c_str());
+    const bool written = writebmp(out.file, image, row);
+    if (!written) abortoutput(&out);
+    if (!written || !commitoutput(&out)) {
+        error = std::string("cannot write '") + path + "': " + std::strerror(out.error ? out.error : EIO);
         return false;
     }
     return true;

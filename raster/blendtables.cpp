@@ -9,6 +9,7 @@
 #include "display/palette.h"
 #include "display/screen.h"
 #include "raster/lines.h"
+#include "util/outputfile.h"
 
 unsigned char multiplytable[blendtablesize];
 unsigned char screenblendtable[blendtablesize];
@@ -117,14 +118,7 @@ bool readblendcache(const char* path, unsigned char* file) {
 }
 
 bool writeblendcache(const char* path, const unsigned char* file) {
-    std::string temp = std::string(path) + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(file, 1, blendcachesize, f) == static_cast<size_t>(blendcachesize);
-    ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = std::rename(temp.c_str(), path) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+    return writewholefile(path, file, blendcachesize);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,15 +3,10 @@
 
 #include <cstddef>
 
-// BMP layout constants.
-constexpr int bmpfileheadersize = 14;
-constexpr int bmpinfoheadersize = 40;
-constexpr int bmpcolourtablesize = 256 * 4;
+#include "util/bmp.h"
 
-// Bytes of one stored pixel row (w pixels of 1 or 3 bytes) including its padding to 4.
-int bmprowbytes(int w, int bits);
-// Writes the 54-byte file and info header for a w x h image of 8 or 24 bits into out;
-// returns the offset of the pixel data (1078 or 54).
+// Writes the 54-byte file and info header of a screenshot of w x h pixels of 8 or 24 bits into
+// out; returns the offset of the pixel data (1078 or 54).
 int bmpheader(unsigned char* out, int w, int h, int bits);
 
 // Writes the rectangle of shad with top-left (x, y) and size w x h as a BMP file at path

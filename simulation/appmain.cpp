@@ -11,6 +11,7 @@
 #include "simulation/beam.h"
 #include "text/fontstore.h"
 #include "text/textdraw.h"
+#include "util/datafile.h"
 
 #include <cstdio>
 
@@ -109,7 +110,9 @@ int appmain(const char* commandline) {
     (void)commandline;  // the demo takes no options
     makedecaytables();  // first: the transport reads the proton's mass from it
     GRAPHICS(screen.instance, 0, 0, demotitle, 1, 0);
-    loadfont("font.dat", "normal");  // a missing file gives placeholder glyphs; the demo runs on
+    // The working directory's font.dat, else the installed one; a missing file gives placeholder
+    // glyphs and the demo runs on.
+    loadfont(datafilepath("font.dat").c_str(), "normal");
     dynarray beam;
     makebeam(&beam);
     double distance = startdistance;

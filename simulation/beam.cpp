@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "particles/decays.h"
+#include "particles/kinematics.h"
 #include "particles/species.h"
 #include "simulation/magnet.h"
 #include "util/random.h"
@@ -84,11 +85,9 @@ void acceleratebeam(dynarray* beam) {
     double m = speciesmass[protonindex];                         // kg
     particle* p = static_cast<particle*>(beam->data);
     for (int64_t i = static_cast<int64_t>(beam->count) - 1; i >= 0; --i) {
-        double gamma1 = p[i].energy / mc2 + 1;
-        double p1 = speedoflight * m * std::sqrt(gamma1 * gamma1 - 1);
+        double p1 = momentumfromkinetic(p[i].energy, mc2, m);
         p[i].energy = accelerationfactor * p[i].energy;
-        double gamma2 = p[i].energy / mc2 + 1;
-        double p2 = speedoflight * m * std::sqrt(gamma2 * gamma2 - 1);
+        double p2 = momentumfromkinetic(p[i].energy, mc2, m);
         p[i].xp = p[i].xp * p1 / p2;
         p[i].yp = p[i].yp * p1 / p2;
     }

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "particles/decays.h"
+#include "particles/kinematics.h"
 #include "particles/species.h"
 #include "simulation/beam.h"
 
@@ -37,8 +38,7 @@ void kickbeam(dynarray* beam, double h) {
     for (int64_t i = static_cast<int64_t>(beam->count) - 1; i >= 0; --i) {
         double bx, by;
         expfield(p[i].x, p[i].y, &bx, &by);
-        double gamma = p[i].energy / pc.mc2 + 1;
-        double momentum = speedoflight * pc.m * std::sqrt(gamma * gamma - 1);  // kg m/s
+        double momentum = momentumfromkinetic(p[i].energy, pc.mc2, pc.m);  // kg m/s
         double k = h * pc.q / momentum;
         p[i].xp = p[i].xp - k * by;
         p[i].yp = p[i].yp + k * bx;
@@ -56,8 +56,7 @@ void magnetstep(dynarray* beam, double h) {
     const protonconstants pc = proton();
     double bx0, by0;
     expfield(0, 0, &bx0, &by0);
-    double gammaref = referenceenergy / pc.mc2 + 1;
-    double pref = speedoflight * pc.m * std::sqrt(gammaref * gammaref - 1);  // kg m/s
+    double pref = momentumfromkinetic(referenceenergy, pc.mc2, pc.m);  // kg m/s
     steerbeam(beam, -by0 * (h * pc.q / pref));
 }
 

@@ -3,10 +3,9 @@
 
 #include "util/dynarray.h"
 
-constexpr double magnetk = 5.0;               // field index and horizontal wave number, 1/m
-constexpr double magnetb0 = 0.5;              // field at the origin, T
-constexpr double referenceenergy = 800.0;     // kinetic energy of the reference particle, MeV
-constexpr double speedoflight = 299792458.0;  // m/s
+constexpr double magnetk = 5.0;            // field index and horizontal wave number, 1/m
+constexpr double magnetb0 = 0.5;           // field at the origin, T
+constexpr double referenceenergy = 800.0;  // kinetic energy of the reference particle, MeV
 
 // Field of the magnet at (x, y) in metres: bx = -sin(k x) B0 e^(k y), by = cos(k x) B0 e^(k y), T.
 void expfield(double x, double y, double* bx, double* by);

@@ -12,6 +12,8 @@
 #include "display/screen.h"
 #include "raster/sprites.h"
 #include "rastersurface.h"
+#include "tests/testfiles.h"
+#include "util/outputfile.h"
 
 namespace {
 
@@ -188,6 +190,7 @@ TEST_F(BlendtablesCacheFile, RoundTripIsByteForByte) {
     ASSERT_TRUE(writeblendcache(path.c_str(), t.file.data()));
     EXPECT_EQ(std::filesystem::file_size(path), 65280u);
     EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_EQ(temporariesin(dir), std::vector<std::string>{});
     std::vector<unsigned char> back(blendcachesize);
     ASSERT_TRUE(readblendcache(path.c_str(), back.data()));
     EXPECT_EQ(back, t.file);
@@ -302,6 +305,7 @@ TEST_F(BlendtablesMake, ComputedTablesRoundTripThroughTheCache) {
     ASSERT_TRUE(std::filesystem::exists("crarray.cgf"));
     EXPECT_EQ(std::filesystem::file_size("crarray.cgf"), 65280u);
     EXPECT_FALSE(std::filesystem::exists("crarray.cgf.tmp"));
+    EXPECT_EQ(temporariesin("."), std::vector<std::string>{});
     const computedtables& t = tables();
     EXPECT_TRUE(std::equal(multiplytable, multiplytable + blendtablesize, t.multiply.begin()));
     EXPECT_TRUE(std::equal(screenblendtable, screenblendtable + blendtablesize, t.screen.begin()));
@@ -340,7 +344,7 @@ TEST_F(BlendtablesMake, OnlyTheFirstCallDoesAnything) {
 }
 
 TEST_F(BlendtablesMake, UnwritableCacheLeavesValidTables) {
-    std::filesystem::create_directory("crarray.cgf.tmp");  // the temporary file cannot be created
+    std::filesystem::create_directory(temporaryname("crarray.cgf"));  // the temporary file cannot be created
     rebuild();
     EXPECT_EQ(multiplytable[blendentry(15, 12)], 12);
     EXPECT_FALSE(std::filesystem::exists("crarray.cgf"));

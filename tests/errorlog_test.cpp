@@ -91,7 +91,7 @@ TEST_F(ErrorlogTest, EveryCodeOfTheDataFileIsNamedInWarnings) {
         EXPECT_EQ(std::string(ddresultnames[i].name), rows[i].name) << "row " << i;
         EXPECT_EQ(ddresultnames[i].code, rows[i].code) << rows[i].name;
         testing::internal::CaptureStdout();
-        ddcheck("-ctx", rows[i].code);
+        ddcheck("ctx", rows[i].code, ddseverity::warning);
         std::string out = testing::internal::GetCapturedStdout();
         EXPECT_EQ(out, "\nDirectdraw error DDERR_" + rows[i].name + " @ -ctx\n");
     }
@@ -117,7 +117,7 @@ TEST_F(ErrorlogTest, PublishedCodesMatchTheirNames) {
     };
     for (const namedcode& p : published) {
         testing::internal::CaptureStdout();
-        ddcheck("-x", p.code);
+        ddcheck("x", p.code, ddseverity::warning);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "\nDirectdraw error DDERR_" + p.name + " @ -x\n");
     }
 }
@@ -127,7 +127,7 @@ TEST_F(ErrorlogTest, UnknownCodesAreEightUpperCaseHexDigits) {
         {0x1, "00000001"}, {0x0ABCDEF0, "0ABCDEF0"}, {0x88760001, "88760001"}, {0xFFFFFFFF, "FFFFFFFF"}};
     for (const auto& [code, hex] : cases) {
         testing::internal::CaptureStdout();
-        ddcheck("-step", code);
+        ddcheck("step", code, ddseverity::warning);
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   std::string("\nDirectDraw error ") + hex + " @ -step\n");
     }
@@ -143,7 +143,7 @@ TEST_F(ErrorlogTest, SuccessWritesNothing) {
 TEST_F(ErrorlogTest, WarningLineKeepsTheDashAndTheTimeStamp) {
     std::string before = clibrarynow();
     testing::internal::CaptureStdout();
-    ddcheck("-directxsetup,8bit - setting display mode", PFERR_NOEMULATION);
+    ddcheck("directxsetup,8bit - setting display mode", PFERR_NOEMULATION, ddseverity::warning);
     testing::internal::GetCapturedStdout();
     std::string after = clibrarynow();
     std::string log = readlog();

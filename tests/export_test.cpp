@@ -17,6 +17,7 @@
 #include "tests/testbmp.h"
 #include "tests/testfiles.h"
 #include "tests/testpython.h"
+#include "util/outputfile.h"
 
 namespace {
 
@@ -165,7 +166,8 @@ TEST_F(ExportFiles, RefusedRectanglesAndFailedOpensWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(path("no-such-dir")));
     // A failed save leaves an existing file as it was.
     std::ofstream(path("keep.bmp")) << "old";
-    std::filesystem::create_directory(path("keep.bmp.tmp"));  // the temporary name cannot be created
+    std::filesystem::create_directory(
+        temporaryname(path("keep.bmp")));  // the temporary name cannot be created
     EXPECT_EQ(savebmp(0, 0, 2, 2, path("keep.bmp").c_str()), 0);
     EXPECT_EQ(readbytes(path("keep.bmp")).size(), 3u);
 }

@@ -1,6 +1,7 @@
 // Tests of the font store: the font file, the font list, the current font, saving.
 #include "text/fontstore.h"
 
+#include "tests/testfiles.h"
 #include "tests/textfixture.h"
 #include "text/styles.h"
 #include "text/textdraw.h"
@@ -139,6 +140,7 @@ TEST_F(FontstoreTest, EightBitSaveRoundTrip) {
     ASSERT_EQ(savefont((dir / "out.dat").c_str(), "normal"), 1);
     EXPECT_EQ(readbytes(dir / "out.dat"), bytes);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.dat.tmp"));
+    EXPECT_EQ(temporariesin(dir), std::vector<std::string>{});
     std::filesystem::remove_all(dir);
 }
 

@@ -76,3 +76,12 @@ class tempdirtest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 };
+
+// The names of the temporary files (*.tmp) left in a directory: none after any write, done or failed.
+inline std::vector<std::string> temporariesin(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, error))
+        if (entry.path().extension() == ".tmp") names.push_back(entry.path().filename().string());
+    return names;
+}

@@ -73,6 +73,7 @@ TEST(VoxdaDecayTool, DecaysMatchTheLibraryAndTheSavedFile) {
 
     // The saved file: the scheduled record, then one record after every decay.
     EXPECT_FALSE(std::filesystem::exists(saved + ".tmp"));
+    EXPECT_EQ(temporariesin(std::filesystem::path(saved).parent_path()), std::vector<std::string>{});
     ASSERT_EQ(std::filesystem::file_size(saved), 4u * 102u + 42u);
     FILE* f = std::fopen(saved.c_str(), "rb");
     ASSERT_NE(f, nullptr);
@@ -156,6 +157,7 @@ TEST(VoxdaDecayTool, UnwritableOutputLeavesNoFile) {
     EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
     EXPECT_FALSE(std::filesystem::exists(target));
     EXPECT_FALSE(std::filesystem::exists(target + ".tmp"));
+    EXPECT_EQ(temporariesin(dir.path), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "raster/blendtables.h"
 #include "raster/sprites.h"
 #include "util/helpers.h"
+#include "util/outputfile.h"
 #include "util/random.h"
 
 dynarray fontlist;
@@ -313,16 +314,7 @@ int savefont(const char* path, const char* name) {
                 out.push_back(cubeindex(p));
         }
     }
-    std::string temp = std::string(path) + ".tmp";
-    FILE* file = std::fopen(temp.c_str(), "wb");
-    if (!file) return 0;
-    bool ok = std::fwrite(out.data(), 1, out.size(), file) == out.size();
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path) != 0) {
-        std::remove(temp.c_str());
-        return 0;
-    }
-    return 1;
+    return writewholefile(path, out.data(), out.size()) ? 1 : 0;
 }
 
 // Every digit as wide as the widest.

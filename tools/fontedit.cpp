@@ -9,7 +9,10 @@
 // pixels transparent and trim every glyph; Q: save and quit. The previous file is kept as
 // <font-file>.bak.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -18,6 +21,8 @@
 #include "display/screen.h"
 #include "platform/platform.h"
 #include "text/fontstore.h"
+#include "util/helpers.h"
+#include "util/outputfile.h"
 #include "text/glyphedit.h"
 
 namespace {
@@ -41,11 +46,15 @@ int editorentry(pfinstance* instance, pfinstance*, const char*, int) {
     std::error_code error;
     std::string backup = fontpath + ".bak";
     if (std::filesystem::exists(fontpath, error)) {
-        std::filesystem::copy_file(fontpath, backup, std::filesystem::copy_options::overwrite_existing,
-                                   error);
-        if (error) {
+        int length = -1;  // stays -1 when the file cannot be opened
+        errno = 0;
+        unsigned char* old = readwholefile(fontpath.c_str(), &length);
+        bool kept = length >= 0 && (old || length == 0) &&
+                    writewholefile(backup.c_str(), old, static_cast<size_t>(length));
+        std::free(old);
+        if (!kept) {
             std::fprintf(stderr, "fontedit: cannot keep a backup as %s (%s); the font was not saved\n",
-                         backup.c_str(), error.message().c_str());
+                         backup.c_str(), std::strerror(errno ? errno : EIO));
             return 1;
         }
     }

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "util/outputfile.h"
+
 namespace {
 
 // Unicode code points of Windows-1252 bytes 0x80..0x9F (0 where the byte is undefined).
@@ -155,16 +157,7 @@ int main(int argc, char** argv) {
     }
 
     // Write beside the target, then rename, so a failed run leaves the old file intact.
-    std::string temppath = outpath + ".tmp";
-    FILE* f = std::fopen(temppath.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "makefont: cannot write '%s'\n", temppath.c_str());
-        return 1;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temppath.c_str(), outpath.c_str()) != 0) {
-        std::remove(temppath.c_str());
+    if (!writewholefile(outpath.c_str(), bytes.data(), bytes.size())) {
         std::fprintf(stderr, "makefont: cannot write '%s'\n", outpath.c_str());
         return 1;
     }

@@ -12,6 +12,7 @@
 #include "particles/decays.h"
 #include "particles/species.h"
 #include "particles/trackedparticle.h"
+#include "util/outputfile.h"
 #include "util/units.h"
 #include "util/vectors.h"
 
@@ -168,17 +169,16 @@ int listfile(const char* path, double timeunit, const char* timeunitname) {
 
 // Writes the records to a fresh file: a temporary name first, renamed when complete.
 void saverecords(const std::vector<trackedparticle>& records, const std::string& path) {
-    std::string temporary = path + ".tmp";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) failure("cannot write '" + temporary + "': " + std::strerror(errno));
+    outputfile out;
+    if (!openoutput(&out, path.c_str())) failure("cannot write '" + path + "': " + std::strerror(out.error));
     bool ok = true;
-    for (const trackedparticle& p : records) ok = ok && writeparticle(&p, file);
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        failure("cannot write '" + path + "': " + reason);
+    for (const trackedparticle& p : records) ok = ok && writeparticle(&p, out.file);
+    if (!ok) {
+        int error = errno ? errno : EIO;
+        abortoutput(&out);
+        failure("cannot write '" + path + "': " + std::strerror(error));
     }
+    if (!commitoutput(&out)) failure("cannot write '" + path + "': " + std::strerror(out.error));
 }
 
 }  // namespace

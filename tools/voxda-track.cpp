@@ -11,6 +11,7 @@
 #include "particles/decays.h"
 #include "simulation/beam.h"
 #include "util/dynarray.h"
+#include "util/outputfile.h"
 
 namespace {
 
@@ -164,14 +165,11 @@ int main(int argc, char** argv) {
 
     // Claim the output's temporary file before tracking, so a bad path fails at once
     // and a failed run never leaves a partial file under the output's name.
-    std::string temp;
-    FILE* outfile = nullptr;
+    outputfile out;
     if (!o.out.empty()) {
-        temp = o.out + "." + std::to_string(getpid()) + ".tmp";
-        outfile = std::fopen(temp.c_str(), "wbx");
-        if (!outfile) fail(o.out + ": cannot write: " + std::strerror(errno));
-        if (temp.size() < sizeof pendingtemp) {
-            std::memcpy(pendingtemp, temp.c_str(), temp.size() + 1);
+        if (!openoutput(&out, o.out.c_str())) fail(o.out + ": cannot write: " + std::strerror(out.error));
+        if (out.temporary.size() < sizeof pendingtemp) {
+            std::memcpy(pendingtemp, out.temporary.c_str(), out.temporary.size() + 1);
             for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(s, removependingtemp);
         }
     }
@@ -188,23 +186,16 @@ int main(int argc, char** argv) {
         if (o.accelerate && o.from <= frame && frame <= o.to) acceleratebeam(&beam);
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        if (outfile) {
-            std::fclose(outfile);
-            std::remove(temp.c_str());
-        }
+        abortoutput(&out);
         fail("cannot write the CSV to standard output");
     }
 
-    if (outfile) {
-        bool good = dynarraywrite(&beam, outfile);
-        good = (std::fclose(outfile) == 0) && good;
-        if (good) good = std::rename(temp.c_str(), o.out.c_str()) == 0;
+    if (out.file) {
+        bool good = dynarraywrite(&beam, out.file);
+        if (!good) abortoutput(&out);
+        good = good && commitoutput(&out);
         pendingtemp[0] = 0;
-        if (!good) {
-            int error = errno;
-            std::remove(temp.c_str());
-            fail(o.out + ": cannot write: " + std::strerror(error));
-        }
+        if (!good) fail(o.out + ": cannot write: " + std::strerror(out.error ? out.error : EIO));
     }
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include "util/outputfile.h"
 
 namespace {
 
@@ -130,14 +130,13 @@ dynarray readbody(FILE* file, uint32_t count, uint32_t elemsize, uint32_t mincap
 
 // Writes through a temporary file beside path and renames it into place.
 bool savevia(const dynarray* array, const char* path, bool (*writer)(const dynarray*, FILE*)) {
-    std::string temp = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
-    FILE* file = std::fopen(temp.c_str(), "wbx");
-    if (!file) return false;
-    bool good = writer(array, file);
-    good = (std::fclose(file) == 0) && good;
-    if (good) good = std::rename(temp.c_str(), path) == 0;
-    if (!good) std::remove(temp.c_str());
-    return good;
+    outputfile out;
+    if (!openoutput(&out, path)) return false;
+    if (!writer(array, out.file)) {
+        abortoutput(&out);
+        return false;
+    }
+    return commitoutput(&out);
 }
 
 dynarray loadvia(const char* path, bool* ok, dynarray (*reader)(FILE*, bool*)) {

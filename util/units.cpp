@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "util/constants.h"
 #include "util/warnings.h"
 
 dynarray unittable;
@@ -22,7 +23,7 @@ static_assert(prefixlength == 37, "prefixes run from 1e-18 to 1e18");
 
 // The table in its order of registration.
 const unitentry unitlist[] = {
-    {"c", 299792458.0},       // speed of light, m/s
+    {"c", lightspeed},        // speed of light, m/s
     {"eV", 1.602176462e-19},  // J
     {"m", 1.0},
     {"kg", 1.0},
