@@ -103,6 +103,17 @@ void selectpixelroutines() {
 // Empty every slot.
 void clearpixelroutines() { pixelroutines = {}; }
 
+pixeltarget shadtarget() {
+    pixeltarget t{screen.shadpixels, screen.shadpitch, 0, screen.clipleft, screen.cliptop,
+                  screen.width,      screen.height};
+    const putpixelroutine put = pixelroutines.putpixel;
+    if (put == putpixelshad<1>) t.bpp = 1;
+    if (put == putpixelshad<3>) t.bpp = 3;
+    if (put == putpixelshad<4>) t.bpp = 4;
+    if (!t.pixels) t.bpp = 0;
+    return t;
+}
+
 // Saturating add. In 8-bit mode the colour is an index offset; the sum is kept within 0..255.
 void addpixel(int x, int y, int c) {
     if (!inclip(x, y)) return;

@@ -1,6 +1,8 @@
 // Pixel writers: the per-depth routine table, the clip window and the viewport stack.
 #pragma once
 
+#include <cstddef>
+
 #include "display/screen.h"  // viewportdepth
 
 // Slot signatures of the routine table. A sprite is a byte record: width, height, pixels.
@@ -42,6 +44,22 @@ inline void putpixel(int x, int y, int c) { pixelroutines.putpixel(x, y, c); }
 inline int getpixel(int x, int y) { return pixelroutines.getpixel(x, y); }
 inline void putpixelfront(int x, int y, int c) { pixelroutines.putpixelfront(x, y, c); }
 inline int getpixelfront(int x, int y) { return pixelroutines.getpixelfront(x, y); }
+
+// shad and its clip window, taken once for a batch of clipped pixels written without a call per
+// pixel; the same pixels as putpixel while neither the screen record nor the table changes.
+struct pixeltarget {
+    unsigned char* pixels;         // shad
+    std::ptrdiff_t pitch;          // bytes per row
+    int bpp;                       // 1, 3 or 4; 0 when the putpixel slot is not the plain shad writer
+    int left, top, right, bottom;  // clip window: left <= x < right, top <= y < bottom
+    template <int B>
+    void put(int x, int y, int c) const {
+        if (x < left || x >= right || y < top || y >= bottom) return;
+        storepixel<B>(pixels + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(x) * B,
+                      c);
+    }
+};
+pixeltarget shadtarget();
 
 // Saturating per-channel add of c into one pixel of shad (clipped).
 void addpixel(int x, int y, int c);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,10 +12,12 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "tests/testfiles.h"
+#include "tests/testprocess.h"
 
 namespace {
 
@@ -129,6 +132,57 @@ TEST(OutputFileDevice, DevNullIsWrittenAndStaysACharacterDevice) {
     ASSERT_EQ(stat("/dev/null", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
     EXPECT_TRUE(temporariesin("/dev").empty());
+}
+
+// A device is written through, also by the tools: /dev/full then gives an error, and neither
+// device is ever replaced by a file.
+TEST(OutputFileDevice, DevFullFailsAndToolsWriteThroughDevices) {
+    if (access("/dev/full", W_OK) != 0 || access("/dev/null", W_OK) != 0)
+        GTEST_SKIP() << "/dev/full or /dev/null is not writable here";
+    outputfile out;
+    ASSERT_TRUE(openoutput(&out, "/dev/full"));
+    EXPECT_TRUE(out.temporary.empty());
+    std::fwrite(newbytes.data(), 1, newbytes.size(), out.file);
+    EXPECT_FALSE(commitoutput(&out));
+    EXPECT_EQ(out.error, ENOSPC);
+
+    testtempdir dir;
+    processresult r = runbuilt("voxda-track", {"--frames", "1", "--out", "/dev/null"}, dir.path);
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = runbuilt("voxda-track", {"--frames", "1", "--out", "/dev/full"}, dir.path);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("/dev/full"), std::string::npos) << r.err;
+    for (const char* device : {"/dev/null", "/dev/full"}) {
+        struct stat st;
+        ASSERT_EQ(stat(device, &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode)) << device;
+    }
+}
+
+TEST_F(OutputFile, AFifoIsWrittenDirectlyAndStaysAFifo) {
+    std::string fifo = (dir / "pipe").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Held open for reading and writing, so that no open of the FIFO blocks, and closed after the
+    // write, so that the reader then sees the end (even if the writer never reached the FIFO).
+    int keeper = open(fifo.c_str(), O_RDWR);
+    ASSERT_GE(keeper, 0);
+    int readend = open(fifo.c_str(), O_RDONLY);
+    ASSERT_GE(readend, 0);
+    std::vector<uint8_t> received;
+    std::thread reader([&] {
+        unsigned char buffer[4096];
+        for (ssize_t n; (n = read(readend, buffer, sizeof buffer)) > 0;)
+            received.insert(received.end(), buffer, buffer + n);
+    });
+    EXPECT_TRUE(writeall(fifo, newbytes));
+    close(keeper);
+    reader.join();
+    close(readend);
+    EXPECT_EQ(received, newbytes);
+    struct stat st;
+    ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(temporariesin(dir), std::vector<std::string>{});
 }
 
 TEST_F(OutputFile, SymbolicLinksStayAndTheirFilesAreReplaced) {

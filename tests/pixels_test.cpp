@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -71,6 +73,40 @@ TEST_P(PixelsDepth, WritesEncodingAndClips) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PixelsAllDepths, PixelsDepth, ::testing::Values(1, 3, 4));
+
+// A target taken once writes exactly the pixels putpixel writes, clip window and viewport included.
+TEST(PixelsTarget, WritesWhatPutpixelWrites) {
+    const int points[][2] = {{0, 0},  {6, 4}, {7, 4},         {6, 5}, {-1, 2},
+                             {3, -1}, {2, 3}, {INT32_MIN, 1}, {1, 1}};
+    for (int bpp : {1, 3, 4})
+        for (bool viewport : {false, true}) {
+            std::vector<unsigned char> bytes[2];
+            for (int way = 0; way < 2; ++way) {
+                rastertestsurface s(7, 5, bpp);
+                screen.cliptop = 1;
+                if (viewport) pushviewport(2, 1, 6, 4);
+                const pixeltarget t = shadtarget();
+                ASSERT_EQ(t.bpp, bpp);
+                int colour = 0x123456;
+                for (auto& p : points) {
+                    colour += 0x010203;
+                    if (way == 0) putpixel(p[0], p[1], colour);
+                    if (way == 1 && bpp == 1) t.put<1>(p[0], p[1], colour);
+                    if (way == 1 && bpp == 3) t.put<3>(p[0], p[1], colour);
+                    if (way == 1 && bpp == 4) t.put<4>(p[0], p[1], colour);
+                }
+                if (viewport) popviewport();
+                EXPECT_TRUE(s.padintact(s.shad));
+                bytes[way] = s.shad;
+            }
+            EXPECT_EQ(bytes[0], bytes[1]) << bpp << (viewport ? " in a viewport" : "");
+            EXPECT_NE(bytes[0], std::vector<unsigned char>(bytes[0].size(), 0));
+        }
+    // Any other writer in the putpixel slot: no target, callers go through the table.
+    rastertestsurface s(7, 5, 1);
+    pixelroutines.putpixel = [](int, int, int) {};
+    EXPECT_EQ(shadtarget().bpp, 0);
+}
 
 TEST(PixelsTable, SelectFillsOwnSlotsAndIgnoresOtherDepths) {
     rastertestsurface s(4, 4, 3);

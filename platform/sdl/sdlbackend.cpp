@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/frameconvert.h"
 #include "platform/script.h"
 
 namespace {
@@ -319,31 +320,7 @@ void present(const pfframe& f, bool) {
     void* texels = nullptr;
     int texpitch = 0;
     if (SDL_LockTexture(sdl.texture, nullptr, &texels, &texpitch) != 0) return;
-    uint32_t lookup[256];
-    for (int i = 0; i < 256; ++i)
-        lookup[i] = 0xFF000000u | static_cast<uint32_t>(f.palette[i].red) << 16 |
-                    static_cast<uint32_t>(f.palette[i].green) << 8 | f.palette[i].blue;
-    int bytes = f.bitsperpixel / 8;
-    for (int y = 0; y < f.height; ++y) {
-        const uint8_t* row = f.pixels + static_cast<size_t>(y) * static_cast<size_t>(f.pitch);
-        uint32_t* out =
-            reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(texels) + static_cast<size_t>(y) * texpitch);
-        if (bytes == 1) {
-            for (int x = 0; x < f.width; ++x) out[x] = lookup[row[x]];
-        } else if (bytes == 2) {
-            for (int x = 0; x < f.width; ++x) {
-                uint32_t v = static_cast<uint32_t>(row[2 * x] | row[2 * x + 1] << 8);
-                uint32_t r = v >> 11 & 31, g = v >> 5 & 63, b = v & 31;
-                out[x] = 0xFF000000u | (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
-            }
-        } else {
-            for (int x = 0; x < f.width; ++x) {
-                const uint8_t* p = row + x * bytes;
-                out[x] =
-                    0xFF000000u | static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[0];
-            }
-        }
-    }
+    pfframetoargb(f, texels, static_cast<size_t>(texpitch));
     SDL_UnlockTexture(sdl.texture);
     sdl.hasframe = true;
     render();
