@@ -10,7 +10,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 # Debian packages each command needs.
 build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
                 libfreetype-dev fonts-dejavu-core python3-dev python3-pybind11 pybind11-dev python3-numpy
-                libhwy-dev libmpfr-dev libsleef-dev)
+                libhwy-dev libmpfr-dev libsleef-dev libcli11-dev)
 test_packages=(xvfb xauth python3 python3-pil python3-pytest python3-matplotlib dpkg-dev clang-format)
 
 install_missing() {

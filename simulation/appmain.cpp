@@ -11,9 +11,12 @@
 #include "simulation/beam.h"
 #include "text/fontstore.h"
 #include "text/textdraw.h"
+#include "tracking/frame.h"
 #include "util/datafile.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 const char* const demotitle = "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]";
 
@@ -67,48 +70,73 @@ void drawscalegrid(const beamview& v) {
     }
 }
 
-// Removing an element moves the last one into its slot; walking downward, that one was already
-// drawn this frame, so every particle is looked at exactly once.
-void plotandcull(dynarray* beam, const beamview& v) {
+namespace {
+
+// The five pixels of one particle that stays in the beam.
+void plotparticle(const particle& q, void* context) {
+    const beamview& v = *static_cast<const beamview*>(context);
     const putpixelroutine put = pixelroutines.putpixel;
-    particle* p = static_cast<particle*>(beam->data);
-    for (int64_t i = static_cast<int64_t>(beam->count) - 1; i >= 0; --i) {
-        const particle& q = p[i];
-        if (!inaperture(q)) {
-            dynarrayremove(beam, static_cast<uint32_t>(i));
-            p = static_cast<particle*>(beam->data);  // removal may move the storage
-            continue;
-        }
-        put(pixelcoord(v.cx + v.s * q.x), pixelcoord(v.cy - v.s * q.y), crosssectioncolour);
-        put(pixelcoord(nearfraction * v.w + v.s2 * q.x), pixelcoord(farfraction * v.h - v.sa * q.xp),
-            horizontalcolour);
-        put(pixelcoord(farfraction * v.w + v.s2 * q.y), pixelcoord(farfraction * v.h - v.sa * q.yp),
-            verticalcolour);
-        put(pixelcoord(nearfraction * v.w + v.s2 * diagonal * (q.x + q.y)),
-            pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp + q.yp)), diagonalcolour);
-        put(pixelcoord(farfraction * v.w + v.s2 * diagonal * (q.x - q.y)),
-            pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp - q.yp)), antidiagonalcolour);
-    }
+    put(pixelcoord(v.cx + v.s * q.x), pixelcoord(v.cy - v.s * q.y), crosssectioncolour);
+    put(pixelcoord(nearfraction * v.w + v.s2 * q.x), pixelcoord(farfraction * v.h - v.sa * q.xp),
+        horizontalcolour);
+    put(pixelcoord(farfraction * v.w + v.s2 * q.y), pixelcoord(farfraction * v.h - v.sa * q.yp),
+        verticalcolour);
+    put(pixelcoord(nearfraction * v.w + v.s2 * diagonal * (q.x + q.y)),
+        pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp + q.yp)), diagonalcolour);
+    put(pixelcoord(farfraction * v.w + v.s2 * diagonal * (q.x - q.y)),
+        pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp - q.yp)), antidiagonalcolour);
+}
+
+// What this frame's keys ask of the stepping; a rising F toggles fast mode first.
+frameactions frameactionsfromkeys(uint8_t* fast) {
+    if (keydown(keys, keyfast) && !keydown(lastkeys, keyfast)) *fast = !*fast;
+    return {*fast != 0, keydown(keys, keyaccelerate)};
+}
+
+void reportstatus(const framestatus& status, void*) { drawstatustext(status.distance, status.count); }
+
+}  // namespace
+
+// The cull walks downward: a removal moves the last particle, already drawn, into the hole.
+void plotandcull(dynarray* beam, const beamview& v) {
+    framehooks hooks;
+    hooks.plot = plotparticle;
+    hooks.context = const_cast<beamview*>(&v);
+    cullbeam(beam, hooks);
+}
+
+void stepbeam(engine& e, dynarray* beam, double* distance, uint8_t* fast) {
+    stepframe(e, beam, distance, frameactionsfromkeys(fast));
 }
 
 void stepbeam(dynarray* beam, double* distance, uint8_t* fast) {
-    if (keydown(keys, keyfast) && !keydown(lastkeys, keyfast)) *fast = !*fast;
-    advancebeam(beam, distance, *fast != 0);
-    if (keydown(keys, keyaccelerate)) acceleratebeam(beam);
+    stepbeam(sharedengine(), beam, distance, fast);
+}
+
+engineoptions demoengineoptions() {
+    engineoptions options;
+    std::string error;
+    if (!engineoptionsfromenvironment(&options, error)) {
+        std::fprintf(stderr, "voxda: %s\n", error.c_str());
+        std::exit(2);
+    }
+    return options;
 }
 
 // The three status lines at the top left, in the loaded font: distance, time at the fixed
 // display speed, and the surviving share of the beam.
 void drawstatustext(double distance, uint32_t count) {
     char text[100];
-    std::snprintf(text, sizeof text, "distance=%lgm\ntime=%lgms\nbeam=%lg%%", distance,
-                  distance / timedisplayspeed / 0.001, 100.0 * count / beamsize);
+    const framestatus status = beamstatus(distance, count, beamsize);
+    std::snprintf(text, sizeof text, "distance=%lgm\ntime=%lgms\nbeam=%lg%%", status.distance, status.timems,
+                  status.percent);
     drawtext(0, 0, 0, text, textcolour);
 }
 
 int appmain(const char* commandline) {
     (void)commandline;  // the demo takes no options
     makedecaytables();  // first: the transport reads the proton's mass from it
+    engine tracker(demoengineoptions());
     GRAPHICS(screen.instance, 0, 0, demotitle, 1, 0);
     // The working directory's font.dat, else the installed one; a missing file gives placeholder
     // glyphs and the demo runs on.
@@ -124,9 +152,11 @@ int appmain(const char* commandline) {
     while (!quit) {
         const beamview view = makebeamview(screen.width, screen.height);
         drawscalegrid(view);
-        plotandcull(&beam, view);
-        drawstatustext(distance, beam.count);
-        stepbeam(&beam, &distance, &fast);
+        framehooks hooks;
+        hooks.plot = plotparticle;
+        hooks.report = reportstatus;
+        hooks.context = const_cast<beamview*>(&view);
+        runframe(tracker, &beam, &distance, beamsize, frameactionsfromkeys(&fast), hooks);
         showframe(clearcolour);
         const int closing = dealwithmessages();
         quit = closing != 0 || keydown(keys, keyquit) || keydown(keys, PFVK_ESCAPE);

@@ -1,6 +1,7 @@
 // The demo's main routine: start-up in its fixed order, then the frame loop until the user quits.
 #pragma once
 
+#include "tracking/engine.h"
 #include "util/dynarray.h"
 
 #include <cstdint>
@@ -23,7 +24,12 @@ void drawscalegrid(const beamview& view);
 // Plot every particle in the five views, removing those outside the aperture; last to first.
 void plotandcull(dynarray* beam, const beamview& view);
 // Toggle fast mode on a rising F, advance the beam, and accelerate it while A is held.
-void stepbeam(dynarray* beam, double* distance, uint8_t* fast);
+void stepbeam(engine& e, dynarray* beam, double* distance, uint8_t* fast);
+void stepbeam(dynarray* beam, double* distance, uint8_t* fast);  // on the shared engine
+
+// The engine settings of the demo from VOXDA_MATH, VOXDA_THREADS and VOXDA_SIMD; a bad value
+// prints one line on standard error and ends the program with status 2.
+engineoptions demoengineoptions();
 
 // The status text at the top left: distance (m), time (ms) and the beam's surviving percentage.
 void drawstatustext(double distance, uint32_t count);

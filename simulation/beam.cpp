@@ -1,31 +1,9 @@
-// Beam and lattice: the proton beam, the "FODO" cell, stepping, acceleration, aperture cut.
+// Beam and lattice: the proton beam and the demo's frame operations on it.
 #include "simulation/beam.h"
 
 #include <cmath>
 
-#include "particles/decays.h"
-#include "particles/kinematics.h"
-#include "particles/species.h"
-#include "simulation/magnet.h"
 #include "util/random.h"
-
-const char* const lattice = "FODO";
-
-namespace {
-
-constexpr double locatetolerance = 0.001;  // m: absorbs the rounding accumulated in distance
-
-// Length of one lattice element, m; unknown letters are zero-length.
-double elementlength(char letter) {
-    switch (letter) {
-        case 'F': return 0.4;
-        case 'D': return 0.45;
-        case 'O': return 4.0;
-        default: return 0.0;
-    }
-}
-
-}  // namespace
 
 // Rejection sampling of the unit 4-ball, scaled to the beam ellipse.
 void makebeam(dynarray* beam) {
@@ -48,60 +26,21 @@ void makebeam(dynarray* beam) {
     }
 }
 
-double celllength(const char* cell) {
-    double length = 0;
-    for (const char* c = cell; *c; ++c) length += elementlength(*c);
-    return length;
+void advancebeam(engine& e, dynarray* beam, double* distance, bool fast) {
+    advance(e, static_cast<particle*>(beam->data), beam->count, distance, fast);
 }
 
-// The element of each step is the one containing the step's start + 0.001 m.
+void acceleratebeam(engine& e, dynarray* beam) {
+    accelerate(e, static_cast<particle*>(beam->data), beam->count);
+}
+
+// Never destroyed: a process that forks or exits from any thread must not wait on its workers.
+engine& sharedengine() {
+    static engine& shared = *new engine;
+    return shared;
+}
+
 void advancebeam(dynarray* beam, double* distance, bool fast) {
-    double cell = celllength(lattice);
-    double pos = std::fmod(*distance + cell, cell);
-    const char* cursor = lattice;
-    char current = lattice[0];
-    int steps = fast ? static_cast<int>(std::floor(cell / beamstep + 0.5)) : 1;
-    for (int s = 0; s < steps; ++s) {
-        while (pos > -locatetolerance) {
-            pos -= elementlength(*cursor);
-            current = *cursor;
-            ++cursor;
-            if (!*cursor) cursor = lattice;
-        }
-        if (current == 'F')
-            magnetstep(beam, +beamstep);
-        else if (current == 'D')
-            magnetstep(beam, -beamstep);
-        driftbeam(beam, beamstep);
-        *distance = *distance + beamstep;
-        pos = pos + beamstep;
-    }
+    advancebeam(sharedengine(), beam, distance, fast);
 }
-
-// Adiabatic damping: the angles shrink by the ratio of the momenta before and after.
-void acceleratebeam(dynarray* beam) {
-    makedecaytables();
-    double mc2 = speciesrestenergy[protonindex] / joulespermev;  // MeV
-    double m = speciesmass[protonindex];                         // kg
-    particle* p = static_cast<particle*>(beam->data);
-    for (int64_t i = static_cast<int64_t>(beam->count) - 1; i >= 0; --i) {
-        double p1 = momentumfromkinetic(p[i].energy, mc2, m);
-        p[i].energy = accelerationfactor * p[i].energy;
-        double p2 = momentumfromkinetic(p[i].energy, mc2, m);
-        p[i].xp = p[i].xp * p1 / p2;
-        p[i].yp = p[i].yp * p1 / p2;
-    }
-}
-
-// From the last particle down, so the one moved into a hole has already been examined.
-uint32_t cullbeam(dynarray* beam) {
-    uint32_t removed = 0;
-    for (int64_t i = static_cast<int64_t>(beam->count) - 1; i >= 0; --i) {
-        const particle* p = static_cast<const particle*>(beam->data);
-        if (!inaperture(p[i])) {
-            dynarrayremove(beam, static_cast<uint32_t>(i));
-            ++removed;
-        }
-    }
-    return removed;
-}
+void acceleratebeam(dynarray* beam) { acceleratebeam(sharedengine(), beam); }

@@ -17,4 +17,7 @@ int demoentry(pfinstance* instance, pfinstance* previous, const char* commandlin
 
 }  // namespace
 
-int main(int argc, char** argv) { return pfrun(argc, argv, demoentry); }
+int main(int argc, char** argv) {
+    demoengineoptions();  // a bad VOXDA_MATH, VOXDA_THREADS or VOXDA_SIMD stops it before the display opens
+    return pfrun(argc, argv, demoentry);
+}

@@ -207,6 +207,11 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         {{"--in", shortfile}, "shorter than its header"},
         {{"--in", headercut}, "shorter than its header"},
         {{"--in", resized}, "element size is 41"},
+        {{"--math", "fast"}, "--math"},
+        {{"--math"}, "--math"},
+        {{"--threads", "0x2"}, "--threads"},
+        {{"--threads", "257"}, "--threads"},
+        {{"--threads", "-1"}, "--threads"},
     };
     for (auto& c : cases) {
         std::vector<std::string> args = c.args;
@@ -224,6 +229,27 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("no-such-dir/out.bin"), std::string::npos) << r.err;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 4);
+}
+
+// The thread count changes nothing in the output, rows or beam file, over an accelerated run.
+TEST(VoxdaTrackThreads, OutputIndependentOfTheThreadCount) {
+    testtempdir dir;
+    std::string reference;
+    std::string referencebeam;
+    for (const char* threads : {"1", "2", "3", "0"}) {
+        std::string out = dir.file((std::string("out") + threads + ".bin").c_str());
+        processresult r = track(dir, {"--fast", "--frames", "40", "--accelerate", "5:30", "--threads",
+                                      threads, "--math", "exact", "--out", out});
+        ASSERT_EQ(r.status, 0) << r.err;
+        if (reference.empty()) {
+            reference = r.out;
+            referencebeam = readtext(out);
+            EXPECT_GT(referencebeam.size(), 16u + 40u * 1000);
+            continue;
+        }
+        EXPECT_EQ(r.out, reference) << threads << " threads";
+        EXPECT_EQ(readtext(out), referencebeam) << threads << " threads";
+    }
 }
 
 TEST(VoxdaTrackErrors, HelpPrintsUsage) {

@@ -1,4 +1,7 @@
-// voxda-track: headless batch tracker running the demo's frame logic and printing CSV.
+// voxda-track: headless batch tracker running the demo's frame and printing CSV.
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +13,8 @@
 
 #include "particles/decays.h"
 #include "simulation/beam.h"
+#include "tracking/engine.h"
+#include "tracking/frame.h"
 #include "util/dynarray.h"
 #include "util/outputfile.h"
 
@@ -17,6 +22,7 @@ namespace {
 
 const char* const usage =
     "usage: voxda-track [--frames N] [--fast] [--accelerate FROM:TO] [--in FILE] [--out FILE]\n"
+    "                   [--math exact|vector] [--threads N]\n"
     "\n"
     "Tracks the demo's proton beam through the FODO cell without a display and prints one\n"
     "CSV row per frame: frame,distance_m,time_ms,beam_percent,count.\n"
@@ -28,6 +34,10 @@ const char* const usage =
     "                       x, xp, y, yp, energy as little-endian doubles); default: the\n"
     "                       demo's 10000-particle beam\n"
     "  --out FILE           write the beam after the last frame to FILE in the same layout\n"
+    "  --math MODE          exact (default: the C library's functions, bit for bit the demo)\n"
+    "                       or vector (our own SIMD functions, the same bits on every machine)\n"
+    "  --threads N          threads to track with, 1 to 256 (default 0: every core); the\n"
+    "                       results do not depend on it\n"
     "  --help               show this text\n";
 
 struct options {
@@ -37,6 +47,7 @@ struct options {
     long from = 0, to = -1;
     std::string in;   // empty: the demo's beam
     std::string out;  // empty: no output file
+    engineoptions engine;
 };
 
 // One line naming the problem, status 2.
@@ -46,66 +57,74 @@ struct options {
 }
 
 // A whole decimal number without sign, or -1.
-long wholenumber(const char* text) {
-    if (!*text) return -1;
+long wholenumber(const std::string& text) {
+    if (text.empty()) return -1;
     long value = 0;
-    for (const char* c = text; *c; ++c) {
-        if (*c < '0' || *c > '9') return -1;
-        value = value * 10 + (*c - '0');
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        value = value * 10 + (c - '0');
         if (value > 1000000000L) return -1;
     }
     return value;
 }
 
+// CLI11 reads the command line (also "--name=value"); the values are checked here, so each
+// fault gets its own one-line message.
 options parse(int argc, char** argv) {
     options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        // "--name=value" is the same as "--name value".
-        std::string inlinevalue;
-        bool hasinline = false;
-        if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlinevalue = arg.substr(eq + 1);
-            arg.erase(eq);
-            hasinline = true;
-        }
-        auto value = [&](const char* what) -> std::string {
-            if (hasinline) {
-                hasinline = false;
-                return inlinevalue;
-            }
-            if (i + 1 >= argc) fail(arg + " needs " + what);
-            return argv[++i];
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(usage, stdout);
-            std::exit(0);
-        } else if (arg == "--fast") {
-            o.fast = true;
-        } else if (arg == "--frames") {
-            std::string v = value("a number of frames");
-            o.frames = wholenumber(v.c_str());
-            if (o.frames < 0) fail("--frames needs a whole number of frames, not '" + v + "'");
-        } else if (arg == "--accelerate") {
-            std::string v = value("a frame range FROM:TO");
-            size_t colon = v.find(':');
-            o.from = wholenumber(v.substr(0, colon).c_str());
-            o.to = colon == std::string::npos ? -1 : wholenumber(v.c_str() + colon + 1);
-            if (o.from < 0 || o.to < 0 || o.from > o.to)
-                fail("--accelerate needs a frame range FROM:TO with FROM <= TO, not '" + v + "'");
-            o.accelerate = true;
-        } else if (arg == "--in") {
-            o.in = value("a file name");
-            if (o.in.empty()) fail("--in needs a file name");
-        } else if (arg == "--out") {
-            o.out = value("a file name");
-            if (o.out.empty()) fail("--out needs a file name");
-        } else {
-            fail("unknown argument '" + std::string(argv[i]) + "' (try --help)");
-        }
-        if (hasinline) fail(arg + " takes no value");
+    std::string frames, range, math, threads;
+    CLI::App app("voxda-track");
+    app.set_help_flag("-h,--help");
+    app.add_option("--frames", frames);
+    app.add_flag("--fast", o.fast)->disable_flag_override();
+    app.add_option("--accelerate", range);
+    app.add_option("--in", o.in);
+    app.add_option("--out", o.out);
+    app.add_option("--math", math);
+    app.add_option("--threads", threads);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::fputs(usage, stdout);
+        std::exit(0);
+    } catch (const CLI::ParseError& e) {
+        std::string message = e.what();
+        if (message.find("flag override") != std::string::npos) fail("--fast takes no value");
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        fail(message + " (try --help)");
     }
+    if (app.count("--frames")) {
+        o.frames = wholenumber(frames);
+        if (o.frames < 0) fail("--frames needs a whole number of frames, not '" + frames + "'");
+    }
+    if (app.count("--accelerate")) {
+        size_t colon = range.find(':');
+        o.from = wholenumber(range.substr(0, colon));
+        o.to = colon == std::string::npos ? -1 : wholenumber(range.substr(colon + 1));
+        if (o.from < 0 || o.to < 0 || o.from > o.to)
+            fail("--accelerate needs a frame range FROM:TO with FROM <= TO, not '" + range + "'");
+        o.accelerate = true;
+    }
+    if (app.count("--in") && o.in.empty()) fail("--in needs a file name");
+    if (app.count("--out") && o.out.empty()) fail("--out needs a file name");
+    if (app.count("--math") && !parsemathmode(math, &o.engine.math))
+        fail("--math needs exact or vector, not '" + math + "'");
+    if (!mathmodeavailable(o.engine.math))
+        fail(std::string("--math ") + mathmodename(o.engine.math) + ": not in this build");
+    if (app.count("--threads") && !parsethreads(threads, &o.engine.threads))
+        fail("--threads needs a thread count from 1 to 256 (0: every core), not '" + threads + "'");
     return o;
+}
+
+// Prints a frame's CSV row.
+struct rowprinter {
+    long frame;
+};
+
+void printrow(const framestatus& status, void* context) {
+    const rowprinter& r = *static_cast<const rowprinter*>(context);
+    std::printf("%ld,%.17g,%.17g,%.17g,%u\n", r.frame, status.distance, status.timems, status.percent,
+                status.count);
 }
 
 // The element size in a beam file's header (little-endian u32 at byte 4), or 0 when unreadable.
@@ -170,16 +189,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    engine tracker(o.engine);
     const uint32_t initialcount = beam.count;
     double distance = startdistance;  // m
     std::printf("frame,distance_m,time_ms,beam_percent,count\n");
+    rowprinter row{0};
+    framehooks hooks;
+    hooks.report = printrow;
+    hooks.context = &row;
     for (long frame = 0; frame < o.frames; ++frame) {
-        cullbeam(&beam);
-        double timems = distance / timedisplayspeed / 0.001;
-        double percent = initialcount ? 100.0 * beam.count / initialcount : 0.0;
-        std::printf("%ld,%.17g,%.17g,%.17g,%u\n", frame, distance, timems, percent, beam.count);
-        advancebeam(&beam, &distance, o.fast);
-        if (o.accelerate && o.from <= frame && frame <= o.to) acceleratebeam(&beam);
+        row.frame = frame;
+        const bool accelerate = o.accelerate && o.from <= frame && frame <= o.to;
+        runframe(tracker, &beam, &distance, initialcount, {o.fast, accelerate}, hooks);
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         abortoutput(&out);
