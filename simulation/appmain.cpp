@@ -8,6 +8,7 @@
 #include "particles/decays.h"
 #include "raster/lines.h"
 #include "raster/pixels.h"
+#include "simulation/backgroundstep.h"
 #include "simulation/beam.h"
 #include "text/fontstore.h"
 #include "text/textdraw.h"
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 const char* const demotitle = "Dynamic aperture for exponential VOX-FFAG magnet [Varnholt 2009]";
 
@@ -72,10 +74,24 @@ void drawscalegrid(const beamview& v) {
 
 namespace {
 
-// The five pixels of one particle that stays in the beam.
+// Where a frame's particles are drawn: the view's scales and shad, taken once per frame.
+struct plotcontext {
+    beamview view;
+    pixeltarget target;
+};
+
+// The five pixels of one particle that stays in the beam, each clipped as putpixel clips it; B is
+// the depth of shad, 0 to write through the routine table.
+template <int B>
 void plotparticle(const particle& q, void* context) {
-    const beamview& v = *static_cast<const beamview*>(context);
-    const putpixelroutine put = pixelroutines.putpixel;
+    const plotcontext& c = *static_cast<const plotcontext*>(context);
+    const beamview& v = c.view;
+    auto put = [&c](int x, int y, int colour) {
+        if constexpr (B == 0)
+            pixelroutines.putpixel(x, y, colour);
+        else
+            c.target.put<B>(x, y, colour);
+    };
     put(pixelcoord(v.cx + v.s * q.x), pixelcoord(v.cy - v.s * q.y), crosssectioncolour);
     put(pixelcoord(nearfraction * v.w + v.s2 * q.x), pixelcoord(farfraction * v.h - v.sa * q.xp),
         horizontalcolour);
@@ -87,21 +103,51 @@ void plotparticle(const particle& q, void* context) {
         pixelcoord(nearfraction * v.h - v.sa * diagonal * (q.xp - q.yp)), antidiagonalcolour);
 }
 
+// The plotter for the current depth of shad.
+void (*plotterfor(const pixeltarget& t))(const particle&, void*) {
+    switch (t.bpp) {
+        case 1: return plotparticle<1>;
+        case 3: return plotparticle<3>;
+        case 4: return plotparticle<4>;
+        default: return plotparticle<0>;
+    }
+}
+
+// Plots particles in the order given, with the plotter for the current depth chosen once.
+template <int B>
+void plotallat(const particle* p, size_t n, plotcontext& context) {
+    for (size_t i = 0; i < n; ++i) plotparticle<B>(p[i], &context);
+}
+
+void plotall(const particle* p, size_t n, const beamview& v) {
+    plotcontext context{v, shadtarget()};
+    switch (context.target.bpp) {
+        case 1: plotallat<1>(p, n, context); break;
+        case 3: plotallat<3>(p, n, context); break;
+        case 4: plotallat<4>(p, n, context); break;
+        default: plotallat<0>(p, n, context); break;
+    }
+}
+
+// Keeps a copy of a particle that stays, in the order the cull meets them (room reserved).
+void keepparticle(const particle& q, void* context) {
+    static_cast<std::vector<particle>*>(context)->push_back(q);
+}
+
 // What this frame's keys ask of the stepping; a rising F toggles fast mode first.
 frameactions frameactionsfromkeys(uint8_t* fast) {
     if (keydown(keys, keyfast) && !keydown(lastkeys, keyfast)) *fast = !*fast;
     return {*fast != 0, keydown(keys, keyaccelerate)};
 }
 
-void reportstatus(const framestatus& status, void*) { drawstatustext(status.distance, status.count); }
-
 }  // namespace
 
 // The cull walks downward: a removal moves the last particle, already drawn, into the hole.
 void plotandcull(dynarray* beam, const beamview& v) {
+    plotcontext context{v, shadtarget()};
     framehooks hooks;
-    hooks.plot = plotparticle;
-    hooks.context = const_cast<beamview*>(&v);
+    hooks.plot = plotterfor(context.target);
+    hooks.context = &context;
     cullbeam(beam, hooks);
 }
 
@@ -133,6 +179,30 @@ void drawstatustext(double distance, uint32_t count) {
     drawtext(0, 0, 0, text, textcolour);
 }
 
+// The stepping of frame n runs on its own thread from the end of the cull until the start of
+// the cull of frame n + 1. Meanwhile this thread plots the particles from the copy the cull kept
+// (in the order the cull met them), draws the status text from the state taken before the step,
+// presents, clears and pumps: every picture is as if all were done in sequence.
+bool demoframe(demostate& d, backgroundstep& stepper) {
+    const beamview view = makebeamview(screen.width, screen.height);
+    drawscalegrid(view);
+    stepper.wait();
+    if (d.shown.capacity() < d.beam.count) d.shown.reserve(d.beam.count);  // first frame only
+    d.shown.clear();
+    framehooks keep;
+    keep.plot = keepparticle;
+    keep.context = &d.shown;
+    cullbeam(&d.beam, keep);
+    const double distance = d.distance;
+    const uint32_t count = d.beam.count;
+    stepper.start(&d.beam, &d.distance, frameactionsfromkeys(&d.fast));
+    plotall(d.shown.data(), d.shown.size(), view);
+    drawstatustext(distance, count);
+    showframe(clearcolour);
+    const int closing = dealwithmessages();
+    return closing != 0 || keydown(keys, keyquit) || keydown(keys, PFVK_ESCAPE);
+}
+
 int appmain(const char* commandline) {
     (void)commandline;  // the demo takes no options
     makedecaytables();  // first: the transport reads the proton's mass from it
@@ -141,25 +211,14 @@ int appmain(const char* commandline) {
     // The working directory's font.dat, else the installed one; a missing file gives placeholder
     // glyphs and the demo runs on.
     loadfont(datafilepath("font.dat").c_str(), "normal");
-    dynarray beam;
-    makebeam(&beam);
-    double distance = startdistance;
-    uint8_t fast = 0;
+    demostate state;
+    makebeam(&state.beam);
     if (screen.width == 0)
         fatalerror("GRAPHICS() macro not called at LOOP start, or no resolution specified");
     dealwithmessages();  // fills keys before the first frame
-    bool quit = false;
-    while (!quit) {
-        const beamview view = makebeamview(screen.width, screen.height);
-        drawscalegrid(view);
-        framehooks hooks;
-        hooks.plot = plotparticle;
-        hooks.report = reportstatus;
-        hooks.context = const_cast<beamview*>(&view);
-        runframe(tracker, &beam, &distance, beamsize, frameactionsfromkeys(&fast), hooks);
-        showframe(clearcolour);
-        const int closing = dealwithmessages();
-        quit = closing != 0 || keydown(keys, keyquit) || keydown(keys, PFVK_ESCAPE);
+    backgroundstep stepper(tracker);
+    while (!demoframe(state, stepper)) {
     }
+    stepper.wait();
     return 0;  // nothing is freed: the process ends here
 }

@@ -5,6 +5,7 @@
 #include "util/dynarray.h"
 
 #include <cstdint>
+#include <vector>
 
 // The window title of the demo.
 extern const char* const demotitle;
@@ -33,6 +34,19 @@ engineoptions demoengineoptions();
 
 // The status text at the top left: distance (m), time (ms) and the beam's surviving percentage.
 void drawstatustext(double distance, uint32_t count);
+
+// The demo's state between frames: the beam, the distance travelled (m) and fast mode.
+struct demostate {
+    dynarray beam{};
+    double distance = startdistance;
+    uint8_t fast = 0;
+    std::vector<particle> shown;  // the frame's particles as plotted, while the beam moves on
+};
+
+class backgroundstep;
+// One frame of the demo: grid, plot and cull, status text, stepping (on the stepper's thread,
+// finished by the next frame), present and clear, pump. True when the user asks to quit.
+bool demoframe(demostate& d, backgroundstep& stepper);
 
 // The main routine. The command line is accepted and ignored. Returns 0 when the user quits.
 int appmain(const char* commandline);

@@ -5,9 +5,13 @@
 #include "display/window.h"
 #include "particles/decays.h"
 #include "platform/headless/headless.h"
+#include "simulation/backgroundstep.h"
 #include "simulation/beam.h"
+#include "text/fontstore.h"
+#include "display/graphics.h"
 #include "tests/displaytestsetup.h"
 #include "tests/testbeam.h"
+#include "tests/testrandom.h"
 #include "tests/rastertestsurface.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +22,7 @@
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -143,6 +148,61 @@ TEST_F(AppmainRun, QuitsAfterAKnownNumberOfFrames) {
         EXPECT_EQ(screen.bytesperpixel, 1);
         EXPECT_EQ(screen.width, 64);
     }
+}
+
+// The demo's frame steps the beam on another thread while it draws the status text, presents,
+// clears and pumps: every presented frame and the beam must come out exactly as from the frame
+// done in sequence (grid, plot and cull, status text, step, present and clear, pump), through a
+// fast-mode toggle and held acceleration.
+TEST_F(AppmainRun, OverlappedFramesEqualTheSequentialFrame) {
+    auto run = [this](bool overlapped, std::vector<std::vector<uint8_t>>& frames, demostate& d) {
+        reset();
+        pfheadlesssetdesktop(160, 120);
+        GRAPHICS(nullptr, 0, 0, demotitle, 1, 0);
+        ASSERT_EQ(loadfont(VOXDA_SOURCE_DIR "/assets/font.dat", "normal"), 1);
+        {
+            freshrandom seed;
+            makebeam(&d.beam);
+        }
+        pfheadlessatpump(3, [] { pfheadlesskey('F', true); });
+        pfheadlessatpump(4, [] { pfheadlesskey('F', false); });
+        pfheadlessatpump(6, [] { pfheadlesskey('A', true); });
+        pfheadlessatpump(9, [] { pfheadlesskey('A', false); });
+        pfheadlessatpump(10, [] { pfheadlesskey('F', true); });
+        pfheadlessrecord(true);
+        dealwithmessages();
+        engine tracker;
+        if (overlapped) {
+            backgroundstep stepper(tracker);
+            for (int frame = 0; frame < 12; ++frame) demoframe(d, stepper);
+        } else {
+            for (int frame = 0; frame < 12; ++frame) {
+                const beamview view = makebeamview(screen.width, screen.height);
+                drawscalegrid(view);
+                plotandcull(&d.beam, view);
+                drawstatustext(d.distance, d.beam.count);
+                stepbeam(tracker, &d.beam, &d.distance, &d.fast);
+                showframe(0);
+                dealwithmessages();
+            }
+        }
+        for (const pfheadlessframe& f : pfheadlessframes()) frames.push_back(f.pixels);
+        pfheadlessrecord(false);
+        pfheadlessclearframes();
+    };
+    std::vector<std::vector<uint8_t>> overlapped, sequential;
+    demostate a, b;
+    run(true, overlapped, a);
+    run(false, sequential, b);
+    ASSERT_EQ(overlapped.size(), 12u);
+    ASSERT_EQ(sequential.size(), overlapped.size());
+    for (size_t i = 0; i < overlapped.size(); ++i)
+        EXPECT_TRUE(overlapped[i] == sequential[i]) << "frame " << i;
+    EXPECT_EQ(a.distance, b.distance);
+    EXPECT_EQ(a.fast, 0);  // toggled on at pump 3, off again at pump 10
+    ASSERT_EQ(a.beam.count, b.beam.count);
+    EXPECT_EQ(std::memcmp(a.beam.data, b.beam.data, a.beam.count * sizeof(particle)), 0);
+    EXPECT_NE(overlapped[1], overlapped[11]);  // the beam moved
 }
 
 TEST_F(AppmainRun, NoResolutionIsFatal) {
