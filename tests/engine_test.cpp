@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -265,6 +266,30 @@ TEST(EngineOptions, ParsersTakeOnlyTheirWords) {
     EXPECT_EQ(t, 256u);
     for (const char* bad : {"", "-1", "257", "2x", " 2", "1000"}) EXPECT_FALSE(parsethreads(bad, &t)) << bad;
     EXPECT_EQ(t, 256u);
+}
+
+}  // namespace
+
+namespace {
+
+// Vector mode gives the same bits on the portable path and on the widest SIMD target, over a long
+// accelerated run in which the beam blows up and is lost (infinities and not-a-numbers included).
+TEST(EngineVector, PortablePathAndSimdGiveTheSameBytes) {
+    std::vector<particle> simd = testbeam(300), portable = simd, exact = simd;
+    engine simdengine({mathmode::vector, 2, false}), portableengine({mathmode::vector, 3, true});
+    engine exactengine({mathmode::exact, 2});
+    double d1 = startdistance, d2 = startdistance, d3 = startdistance;
+    for (int f = 0; f < 320; ++f) {
+        advanceandaccelerate(simdengine, simd.data(), simd.size(), &d1, true, true);
+        advanceandaccelerate(portableengine, portable.data(), portable.size(), &d2, true, true);
+        if (f < 3) advanceandaccelerate(exactengine, exact.data(), exact.size(), &d3, true, true);
+        if (f == 2) EXPECT_FALSE(oracle::samebits(simd, exact));  // really our own math, not the C library's
+    }
+    EXPECT_EQ(d1, d2);
+    ASSERT_EQ(simd.size(), portable.size());
+    EXPECT_EQ(std::memcmp(simd.data(), portable.data(), simd.size() * sizeof(particle)), 0);
+    EXPECT_GT(std::count_if(simd.begin(), simd.end(), [](const particle& p) { return !oracle::inside(p); }),
+              250);
 }
 
 }  // namespace

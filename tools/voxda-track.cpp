@@ -72,6 +72,9 @@ long wholenumber(const std::string& text) {
 // fault gets its own one-line message.
 options parse(int argc, char** argv) {
     options o;
+    std::string
+        environmenterror;  // VOXDA_MATH, VOXDA_THREADS and VOXDA_SIMD as the demo reads them; options win
+    if (!engineoptionsfromenvironment(&o.engine, environmenterror)) fail(environmenterror);
     std::string frames, range, math, threads;
     CLI::App app("voxda-track");
     app.set_help_flag("-h,--help");

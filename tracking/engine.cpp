@@ -15,7 +15,7 @@ struct enginestate {
 
     explicit enginestate(const engineoptions& o)
         : options(o),
-          kernels(&exactkernels()),
+          kernels(o.math == mathmode::vector ? &vectorkernels(o.portablesimd) : &exactkernels()),
           constants(makekernelconstants()),
           pool(threadsfor(o.threads)) {
         options.threads = pool.threads();
@@ -128,7 +128,7 @@ bool engineoptionsfromenvironment(engineoptions* options, std::string& error) {
     return true;
 }
 
-bool mathmodeavailable(mathmode mode) { return mode == mathmode::exact; }
+bool mathmodeavailable(mathmode mode) { return mode == mathmode::exact || mode == mathmode::vector; }
 
 const char* mathmodename(mathmode mode) { return mode == mathmode::vector ? "vector" : "exact"; }
 
