@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # voxda.sh run   installs what is missing, builds, starts the demo
 # voxda.sh test  installs what is missing, builds and runs every test,
-#                plain and with AddressSanitizer + UndefinedBehaviorSanitizer
+#                plain and with AddressSanitizer + UndefinedBehaviorSanitizer,
+#                then runs every fuzz target briefly (clang with libFuzzer)
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
@@ -13,7 +14,7 @@ build_packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark
                 libhwy-dev libmpfr-dev libsleef-dev libcli11-dev libcairo2-dev)
 # MPI is optional for the build; the tests run voxda-da under mpirun, so they install it.
 test_packages=(xvfb xauth python3 python3-pil python3-pytest python3-matplotlib dpkg-dev clang-format
-               libopenmpi-dev openmpi-bin)
+               clang libclang-rt-14-dev libopenmpi-dev openmpi-bin)
 
 install_missing() {
   local missing=()
@@ -52,6 +53,13 @@ case "${1:-}" in
     configure_and_build build-sanitize -DCMAKE_BUILD_TYPE=Debug -DVOXDA_SANITIZE=ON -DVOXDA_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
       ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+    # Each fuzz target for a few seconds, two at a time (fuzz/run.sh SECONDS runs them longer).
+    if echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' |
+      clang++ -fsanitize=fuzzer -x c++ - -o /dev/null 2>/dev/null; then
+      fuzz/run.sh "${VOXDA_FUZZ_SECONDS:-10}"
+    else
+      echo "voxda.sh: clang with libFuzzer not found: the fuzz targets were not run"
+    fi
     ;;
   *)
     echo "usage: ./voxda.sh run | test" >&2

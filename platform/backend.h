@@ -61,7 +61,7 @@ pfwindow* pfbackendmainwindow();
 
 // Failure injection shared by every call: the result a named call is made to give now, or 0.
 pfresult pfinjectedfailure(const char* call);
-void pfsetinjectedfailure(const char* call, pfresult result, int times);
+void pfsetinjectedfailure(const char* call, pfresult result, int times, int skip = 0);
 void pfclearinjectedfailures();
 
 // Resets the display objects (used when the platform restarts).
@@ -69,6 +69,10 @@ void pfresetdisplayobjects();
 
 // Resets the window and message state (used when the platform restarts).
 void pfresetwindows();
+
+// Display objects held in memory: the live ones and the few recently released ones kept
+// to catch stale handles.
+int pfheldobjects();
 
 // Number of keyboard reads so far (pumps).
 int pfpumpnumber();

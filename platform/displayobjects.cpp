@@ -1,5 +1,7 @@
 // displayobjects.cpp - the display object, surfaces in plain memory and 8-bit palette objects
+#include <algorithm>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 #include "platform/backend.h"
@@ -39,10 +41,36 @@ struct pfsurface {
 
 namespace {
 
-// Every object made since the platform started; none is freed, so stale handles are caught.
+// The live objects. A released object leaves its list and is freed; the last few dead
+// ones are kept a while (memory of their own, so no new object takes their address at
+// once) so that a handle used just after its release is still caught as stale.
 std::vector<pfdisplay*> displays;
 std::vector<pfsurface*> surfaces;
 std::vector<pfpalette*> palettes;
+constexpr size_t keptdead = 16;
+std::deque<pfdisplay*> deaddisplays;
+std::deque<pfsurface*> deadsurfaces;
+std::deque<pfpalette*> deadpalettes;
+
+// Marks an object dead, takes it off its list and frees the oldest dead one beyond keptdead.
+template <class T>
+void bury(std::vector<T*>& list, std::deque<T*>& dead, T* x) {
+    x->alive = false;
+    list.erase(std::remove(list.begin(), list.end(), x), list.end());
+    dead.push_back(x);
+    if (dead.size() > keptdead) {
+        delete dead.front();
+        dead.pop_front();
+    }
+}
+
+template <class T>
+void freeall(std::vector<T*>& list, std::deque<T*>& dead) {
+    for (T* x : list) delete x;
+    for (T* x : dead) delete x;
+    list.clear();
+    dead.clear();
+}
 pfdc surfacedc;
 int presents = 0;
 pfframe frame = {};  // the frame being shown; its pixels are the primary's own
@@ -96,19 +124,20 @@ void releasepalette(pfpalette* p);
 
 // Kills a surface: memory freed, palette reference dropped.
 void killsurface(pfsurface* s) {
-    s->alive = false;
     s->locked = false;
+    if (frame.pixels == s->pixels.data()) frame.pixels = nullptr;
     std::vector<uint8_t>().swap(s->pixels);
     if (s->palette) {
         pfpalette* p = s->palette;
         s->palette = nullptr;
         releasepalette(p);
     }
+    bury(surfaces, deadsurfaces, s);
 }
 
 void releasepalette(pfpalette* p) {
     if (!live(p)) return;
-    if (--p->refs <= 0) p->alive = false;
+    if (--p->refs <= 0) bury(palettes, deadpalettes, p);
 }
 
 // The palette an 8-bit frame is shown through: the primary's, else a grey ramp.
@@ -149,14 +178,11 @@ void repaint(pfsurface* primary) {
 
 int pfextrapitch = 0;
 
-// Forgets every display object (the structures stay allocated for stale handles).
+// Frees every display object.
 void pfresetdisplayobjects() {
-    for (pfsurface* s : surfaces) killsurface(s);
-    for (pfpalette* p : palettes) p->alive = false;
-    for (pfdisplay* d : displays) d->alive = false;
-    displays.clear();
-    surfaces.clear();
-    palettes.clear();
+    freeall(surfaces, deadsurfaces);
+    freeall(palettes, deadpalettes);
+    freeall(displays, deaddisplays);
     presents = 0;
     pfextrapitch = 0;
     frame = pfframe{};
@@ -169,6 +195,11 @@ void pflosesurfaces() {
 }
 
 int pfpresentcount() { return presents; }
+
+int pfheldobjects() {
+    return static_cast<int>(displays.size() + surfaces.size() + palettes.size() + deaddisplays.size() +
+                            deadsurfaces.size() + deadpalettes.size());
+}
 
 bool pfsurfaceislocked(pfsurface* surface) { return live(surface) && surface->locked; }
 bool pfsurfacehasdc(pfsurface* surface) { return live(surface) && surface->dcout; }
@@ -281,11 +312,15 @@ pfresult pfdisplaycreatesurface(pfdisplay* display, pfsurfacedesc* desc, pfsurfa
 uint32_t pfdisplayrelease(pfdisplay* display) {
     if (!live(display)) return 0;
     if (--display->refs > 0) return static_cast<uint32_t>(display->refs);
-    display->alive = false;
+    std::vector<pfsurface*> itssurfaces;
     for (pfsurface* s : surfaces)
-        if (s->alive && s->owner == display) killsurface(s);
+        if (s->owner == display) itssurfaces.push_back(s);
+    for (pfsurface* s : itssurfaces) killsurface(s);
+    std::vector<pfpalette*> itspalettes;
     for (pfpalette* p : palettes)
-        if (p->alive && p->owner == display) p->alive = false;
+        if (p->owner == display) itspalettes.push_back(p);
+    for (pfpalette* p : itspalettes) bury(palettes, deadpalettes, p);
+    bury(displays, deaddisplays, display);
     pfcurrentbackend().setmode(0, 0, 0);
     return 0;
 }

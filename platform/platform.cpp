@@ -41,15 +41,23 @@ struct platformstate {
     const pfbackend* backend = nullptr;
     std::string commandline;
     std::vector<pfwindowclassentry> classes;
-    std::vector<pfwindow*> windows;  // never freed: stale handles stay harmless
+    std::vector<pfwindow*> windows;  // destroyed ones too, until the platform restarts
+    // Windows of earlier starts: the last few are kept (so that their addresses are not
+    // reused at once and a stale handle stays harmless), older ones are freed.
+    std::deque<pfwindow*> retired;
     std::deque<pfmessage> queue;
     uint8_t keys[256] = {};
     uint8_t unread[256] = {};   // keys that changed after the last keyboard read
     bool unreadbutton = false;  // a mouse button went down after the last keyboard read
     int cursorcount = 0;
     int pumps = 0;
-    bool stopped = false;                                      // the backend was closed by pfexit
-    std::map<std::string, std::pair<pfresult, int>> failures;  // call -> result, times (-1: always)
+    bool stopped = false;  // the backend was closed by pfexit
+    struct failure {
+        pfresult result;
+        int times;  // -1: always
+        int skip;   // calls let through first
+    };
+    std::map<std::string, failure> failures;  // by call
 };
 
 platformstate state;
@@ -148,17 +156,22 @@ pfresult pfinjectedfailure(const char* call) {
     if (state.failures.empty()) return 0;
     auto it = state.failures.find(call);
     if (it == state.failures.end()) return 0;
-    pfresult result = it->second.first;
-    if (it->second.second > 0 && --it->second.second == 0) state.failures.erase(it);
+    if (it->second.skip > 0) {
+        --it->second.skip;
+        return 0;
+    }
+    pfresult result = it->second.result;
+    if (it->second.times > 0 && --it->second.times == 0) state.failures.erase(it);
     return result;
 }
 
-// Makes a named call give result for the next times calls (-1: until cleared; 0 clears it).
-void pfsetinjectedfailure(const char* call, pfresult result, int times) {
+// Makes a named call give result for the next times calls (-1: until cleared; 0 clears it),
+// after letting skip calls through.
+void pfsetinjectedfailure(const char* call, pfresult result, int times, int skip) {
     if (times == 0 || result == 0)
         state.failures.erase(call);
     else
-        state.failures[call] = {result, times};
+        state.failures[call] = {result, times, skip};
 }
 
 void pfclearinjectedfailures() { state.failures.clear(); }
@@ -166,7 +179,14 @@ void pfclearinjectedfailures() { state.failures.clear(); }
 // Forgets every window class, window, queued message and key.
 void pfresetwindows() {
     state.classes.clear();
-    state.windows.clear();  // the windows themselves leak on purpose: stale handles stay readable
+    for (pfwindow* w : state.windows) {
+        state.retired.push_back(w);
+        if (state.retired.size() > 16) {
+            delete state.retired.front();
+            state.retired.pop_front();
+        }
+    }
+    state.windows.clear();
     state.queue.clear();
     std::memset(state.keys, 0, sizeof state.keys);
     std::memset(state.unread, 0, sizeof state.unread);

@@ -15,8 +15,16 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
+#include <map>
+#include <memory>
+#include <tuple>
+
 #include "particles/decays.h"
 #include "simulation/beam.h"
+#include "tracking/engine.h"
+#include "tracking/frame.h"
 #include "util/dynarray.h"
 #include "util/random.h"
 
@@ -61,18 +69,62 @@ particlearray particlerows(const py::handle& object, const char* what, bool copy
     return converted;
 }
 
-// A math mode name, refused with ValueError unless known.
-std::string mathname(const std::string& math) {
-    if (math == "exact") return math;
-    throw py::value_error("math must be \"exact\", not \"" + math + "\"");
+// The engine's options for a math mode name and a thread count, refused with ValueError unless
+// valid. VOXDA_SIMD=scalar still forces the portable path of vector mode, as for the tools.
+engineoptions optionsfor(const std::string& math, long threads) {
+    engineoptions options;
+    std::string ignored;
+    engineoptionsfromenvironment(&options, ignored);
+    if (!parsemathmode(math, &options.math))
+        throw py::value_error("math must be \"exact\" or \"vector\", not \"" + math + "\"");
+    if (!mathmodeavailable(options.math)) throw py::value_error("math \"" + math + "\" is not in this build");
+    if (threads < 0 || threads > 256)
+        throw py::value_error("threads must be 0 (all cores) or a count up to 256, not " +
+                              std::to_string(threads));
+    options.threads = static_cast<unsigned>(threads);
+    return options;
 }
 
-// A thread count: 0 means all cores.
-int threadcount(long threads) {
-    if (threads < 0)
-        throw py::value_error("threads must be 0 (all cores) or a positive count, not " +
-                              std::to_string(threads));
-    return static_cast<int>(threads);
+// Engines for track(), kept per options so that a call (a single particle, say) does not start a
+// pool of threads. An engine serves one call at a time: a call finding it busy (another Python
+// thread tracking) gets an engine of its own. After a fork the pools' threads are gone: the child
+// starts a fresh cache.
+struct cachedengine {
+    std::mutex busy;
+    std::unique_ptr<engine> e;
+};
+
+struct engineuse {
+    engine* e = nullptr;
+    std::unique_ptr<engine> own;
+    std::unique_lock<std::mutex> lock;
+};
+
+engineuse useengine(const engineoptions& options) {
+    static std::mutex cachemutex;
+    static std::map<std::tuple<int, unsigned, bool>, std::unique_ptr<cachedengine>>* cache = nullptr;
+    static pid_t cachepid = 0;
+    std::lock_guard<std::mutex> guard(cachemutex);
+    if (!cache || cachepid != getpid()) {
+        cache =
+            new std::map<std::tuple<int, unsigned, bool>, std::unique_ptr<cachedengine>>;  // kept to the end
+        cachepid = getpid();
+    }
+    auto& slot = (*cache)[{static_cast<int>(options.math), options.threads, options.portablesimd}];
+    if (!slot) {
+        slot = std::make_unique<cachedengine>();
+        slot->e = std::make_unique<engine>(options);
+    }
+    engineuse use;
+    std::unique_lock<std::mutex> lock(slot->busy, std::try_to_lock);
+    if (lock.owns_lock()) {
+        use.e = slot->e.get();
+        use.lock = std::move(lock);
+    } else {
+        use.own = std::make_unique<engine>(options);
+        use.e = use.own.get();
+    }
+    return use;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -120,53 +172,6 @@ void runinterruptible(Work work, std::atomic<bool>& stop) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Whole-cell tracking
-
-// Tracks n particles in place for `cells` whole cells, each the periodic step sequence that
-// starts at the observation point; the aperture is checked at the start and after every cell and
-// lost[i] is the number of cells travelled when particle i was first found outside (-1: still
-// inside at the end). Cells from..to (inclusive, when accelerate) end with one acceleration.
-// Stops early (leaving lost at -1 for the unfinished) when stop is set.
-void trackcells(particle* particles, int64_t* lost, int64_t n, int64_t cells, bool accelerate, int64_t from,
-                int64_t to, const std::atomic<bool>& stop) {
-    std::fill(lost, lost + n, -1);
-    // The survivors, tracked together, and where each one came from.
-    dynarray alive;
-    dynarrayinit(&alive, sizeof(particle));
-    std::vector<int64_t> origin;
-    for (int64_t i = 0; i < n; ++i) {
-        if (!inaperture(particles[i])) {
-            lost[i] = 0;
-            continue;
-        }
-        dynarrayappend(&alive, &particles[i]);
-        origin.push_back(i);
-    }
-    for (int64_t cell = 0; cell < cells && alive.count > 0 && !stop; ++cell) {
-        double distance = startdistance;  // every cell the same sequence
-        advancebeam(&alive, &distance, true);
-        if (accelerate && from <= cell && cell <= to) acceleratebeam(&alive);
-        // Keep the order: survivors move down, lost ones are written back where they came from.
-        particle* p = static_cast<particle*>(alive.data);
-        uint32_t kept = 0;
-        for (uint32_t k = 0; k < alive.count; ++k) {
-            if (inaperture(p[k])) {
-                p[kept] = p[k];
-                origin[kept] = origin[k];
-                ++kept;
-            } else {
-                particles[origin[k]] = p[k];
-                lost[origin[k]] = cell + 1;
-            }
-        }
-        alive.count = kept;
-    }
-    const particle* p = static_cast<const particle*>(alive.data);
-    for (uint32_t k = 0; k < alive.count; ++k) particles[origin[k]] = p[k];
-    dynarrayrelease(alive);
-}
-
-// ---------------------------------------------------------------------------------------------
 // The demo's beam and frame operations
 
 // The demo's 10000 protons: the generator restarts from its fixed state, as in every run of the
@@ -183,11 +188,12 @@ particlearray makebeamarray() {
     return result;
 }
 
-// A beam stepped frame by frame as the demo steps it.
+// A beam stepped frame by frame as the demo steps it, on an engine of its own. The beam is locked
+// while a call works on it without the GIL.
 class tracker {
   public:
     tracker(const py::handle& particles, const std::string& math, long threads)
-        : math_(mathname(math)), threads_(threadcount(threads)) {
+        : engine_(std::make_unique<engine>(optionsfor(math, threads))) {
         particlearray rows = particlerows(particles, "particles", false);
         dynarrayinit(&beam_, sizeof(particle));
         const particle* p = reinterpret_cast<const particle*>(rows.data());
@@ -199,30 +205,46 @@ class tracker {
 
     void advance(bool fast) {
         py::gil_scoped_release release;
-        advancebeam(&beam_, &distance_, fast);
+        std::lock_guard<std::mutex> lock(busy_);
+        advancebeam(*engine_, &beam_, &distance_, fast);
     }
     void accelerate() {
         py::gil_scoped_release release;
-        acceleratebeam(&beam_);
+        std::lock_guard<std::mutex> lock(busy_);
+        acceleratebeam(*engine_, &beam_);
     }
-    uint32_t cull() { return cullbeam(&beam_); }
+    uint32_t cull() {
+        py::gil_scoped_release release;
+        std::lock_guard<std::mutex> lock(busy_);
+        return cullbeam(&beam_);
+    }
 
-    particlearray particles() const {
+    particlearray particles() {
+        std::lock_guard<std::mutex> lock(busy_);
         particlearray result({static_cast<py::ssize_t>(beam_.count), static_cast<py::ssize_t>(columns)});
         if (beam_.count) std::memcpy(result.mutable_data(), beam_.data, sizeof(particle) * beam_.count);
         return result;
     }
-    uint32_t count() const { return beam_.count; }
-    double distance() const { return distance_; }
-    void setdistance(double distance) { distance_ = distance; }
-    const std::string& math() const { return math_; }
-    int threads() const { return threads_; }
+    uint32_t count() {
+        std::lock_guard<std::mutex> lock(busy_);
+        return beam_.count;
+    }
+    double distance() {
+        std::lock_guard<std::mutex> lock(busy_);
+        return distance_;
+    }
+    void setdistance(double distance) {
+        std::lock_guard<std::mutex> lock(busy_);
+        distance_ = distance;
+    }
+    std::string math() const { return mathmodename(engine_->options().math); }
+    unsigned threads() const { return engine_->threads(); }
 
   private:
+    std::unique_ptr<engine> engine_;
+    std::mutex busy_;
     dynarray beam_{};
     double distance_ = startdistance;  // m
-    std::string math_;
-    int threads_;
 };
 
 // The acceleration range FROM..TO of cells, from None, an int (that one cell) or a pair.
@@ -249,8 +271,7 @@ bool accelerationrange(const py::object& accelerate, int64_t& from, int64_t& to)
 py::tuple track(const py::handle& particles, long long cells, const std::string& math,
                 const py::object& accelerate, long threads, bool inplace) {
     if (cells < 0) throw py::value_error("cells must be 0 or more, not " + std::to_string(cells));
-    mathname(math);
-    threadcount(threads);
+    const engineoptions options = optionsfor(math, threads);
     int64_t from = 0, to = -1;
     const bool accelerated = accelerationrange(accelerate, from, to);
     particlearray rows = particlerows(particles, "particles", !inplace);
@@ -259,10 +280,25 @@ py::tuple track(const py::handle& particles, long long cells, const std::string&
     if (!rows.writeable()) throw py::value_error("inplace=True needs a writeable array");
     const int64_t n = rows.shape(0);
     py::array_t<int64_t> lost(n);
-    particle* p = reinterpret_cast<particle*>(rows.mutable_data());
-    int64_t* l = lost.mutable_data();
     std::atomic<bool> stop{false};
-    runinterruptible([&] { trackcells(p, l, n, cells, accelerated, from, to, stop); }, stop);
+    cellrun run;
+    run.cells = cells;
+    if (accelerated) {
+        run.acceleratefrom = from;
+        run.accelerateto = to;
+    }
+    run.lostatcell = lost.mutable_data();
+    run.stop = &stop;
+    particle* p = reinterpret_cast<particle*>(rows.mutable_data());
+    engineuse use = useengine(options);
+    // A short call (a single particle, a few cells) runs here; a long one on a thread of its own
+    // while this one watches for Ctrl+C.
+    if (n * cells <= 2000) {
+        py::gil_scoped_release release;
+        trackcells(*use.e, p, static_cast<size_t>(n), run);
+    } else {
+        runinterruptible([&] { trackcells(*use.e, p, static_cast<size_t>(n), run); }, stop);
+    }
     return py::make_tuple(rows, lost);
 }
 
@@ -310,8 +346,9 @@ see the module help) and starts at the observation point, distance -2.0 m (2 m
 before an F magnet). A frame of the demo is: cull(), then advance(fast), then
 accelerate() while accelerating; voxda-track prints its row between cull and advance.
 
-math: "exact" (the C library's functions, the default everywhere).
-threads: 0 for all cores, else that many; the results never depend on it.)")
+math: "exact" (the C library's exp, sin and cos, the default everywhere) or "vector"
+(our own deterministic SIMD functions: faster, the same bits on every machine).
+threads: 0 for all cores, else that many (up to 256); the results never depend on it.)")
         .def(py::init<const py::handle&, const std::string&, long>(), py::arg("particles"),
              py::arg("math") = "exact", py::arg("threads") = 0)
         .def("advance", &tracker::advance, py::arg("fast") = true,
@@ -336,9 +373,9 @@ the last particle; returns how many were removed.)")
         .def_property("distance", &tracker::distance, &tracker::setdistance,
                       "Distance travelled along the lattice, m (starts at -2.0; settable).")
         .def_property_readonly("math", &tracker::math, "The math mode, \"exact\" or \"vector\".")
-        .def_property_readonly("threads", &tracker::threads, "Threads asked for; 0 means all cores.")
+        .def_property_readonly("threads", &tracker::threads, "Threads the tracker's engine works with.")
         .def("__len__", &tracker::count)
-        .def("__repr__", [](const tracker& t) {
+        .def("__repr__", [](tracker& t) {
             return "<voxda.Tracker count=" + std::to_string(t.count()) +
                    " distance=" + std::string(py::str(py::float_(t.distance()))) + " math=" + t.math() + ">";
         });
@@ -357,6 +394,8 @@ which it was found outside), and lost_at_cell, an int64 array of N: the number o
 cells travelled when the check first failed (0: outside at the start, NaN included),
 or -1 when the particle was still inside after the last cell.
 
+math: "exact" (default) or "vector", as voxda-da --math; threads: 0 for all cores, else
+that many; the results never depend on the thread count.
 accelerate: None, a cell number, or (FROM, TO): cells FROM to TO (inclusive, counted
 from 0) end with one acceleration, as voxda-track --fast --accelerate FROM:TO.
 inplace: track in the given array itself (it must be a writeable C-contiguous float64

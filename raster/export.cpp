@@ -26,8 +26,9 @@ int bmpheader(unsigned char* out, int w, int h, int bits) { return bmpheader(out
 int savebmp(int x, int y, int w, int h, const char* path) {
     if (w <= 0 || h <= 0 || !path || !pixelroutines.getpixel) return 0;
     const int bits = screen.bytesperpixel == 1 ? 8 : 24;
-    const long long rowbytes = bmprowbytes(w, bits);
-    if (rowbytes * h > 0x7FFFFFFFLL - 54 - bmpcolourtablesize) return 0;  // beyond what a BMP can hold
+    // In 64 bits: three bytes a pixel of a width near the int limit do not fit in an int.
+    const long long rowbytes = ((bits == 8 ? 1LL : 3LL) * w + 3) & ~3LL;
+    if (rowbytes > (0x7FFFFFFFLL - 54 - bmpcolourtablesize) / h) return 0;  // beyond what a BMP can hold
     outputfile out;
     if (!openoutput(&out, path)) return 0;
 

@@ -353,6 +353,34 @@ TEST(DynarrayFile, OddGrowthInAFileStillKeepsRoomForEveryElement) {
     dynarrayrelease(a);
 }
 
+TEST(DynarrayFile, GrowthJustAboveMinusHundredKeepsTheStorageBounded) {
+    testtempdir dir;
+    // growth -99.99999f (0xC2C7FFFF): a fill target of 4e-8, so the growth rule alone would
+    // ask for 25 million times the elements (100 GB for these 100 of 40 bytes).
+    std::vector<unsigned char> bytes = {100, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 0xC7, 0xC2};
+    for (int i = 0; i < 100 * 40; ++i) bytes.push_back(static_cast<unsigned char>(i * 7));
+    std::string path = dir.file("growth.bin");
+    writebytes(path, bytes);
+    bool ok = false;
+    dynarray a = dynarrayload(path.c_str(), &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(a.count, 100u);
+    EXPECT_GE(a.capacity, 100u);
+    EXPECT_LE(static_cast<uint64_t>(a.capacity) * a.elemsize, 100u * 40 + (uint64_t(1) << 26));
+    EXPECT_EQ(std::memcmp(a.data, bytes.data() + 16, 100 * 40), 0);
+    // The whole capacity is really there.
+    std::memset(a.data, 0, static_cast<size_t>(a.capacity) * a.elemsize);
+    // Growing by appends keeps within the same bound per step.
+    record40 r{};
+    while (a.count < a.capacity) dynarrayappend(&a, &r);
+    uint32_t full = a.capacity;
+    dynarrayappend(&a, &r);
+    EXPECT_GT(a.capacity, full);
+    EXPECT_LE(static_cast<uint64_t>(a.capacity - full) * a.elemsize, uint64_t(1) << 26);
+    std::memset(a.data, 0, static_cast<size_t>(a.capacity) * a.elemsize);
+    dynarrayrelease(a);
+}
+
 TEST(DynarrayFile, FailedSaveLeavesNothingAndKeepsTheOldFile) {
     testtempdir dir;
     dynarray a = intarray({1, 2});

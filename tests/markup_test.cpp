@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -138,4 +139,56 @@ TEST(MarkupTest, OverflowStopsWithValidText) {
     }
     // The first of two names still converts when only the second does not fit.
     EXPECT_EQ(convert("mu mu", conversion::greek, 7), glyph(267) + " mu");
+}
+
+TEST(MarkupTest, UnterminatedBufferIsNeverReadBeyondItsSize) {
+    // Each text fills its stated buffer with no terminator, or ends inside an escape cut off
+    // by the buffer. The buffer sits once at the very end of a heap block (the sanitizer
+    // build sees any read beyond) and once followed by bytes that would complete a name,
+    // a number or a script argument if they were read; the result must not change. A text
+    // ending inside a cut-off escape is ended at the escape's first byte, so that a
+    // conversion moving the text left cannot make the escape whole (and the text endless).
+    struct boundcase {
+        const char* name;
+        std::string bytes;
+        conversion kind;
+        int result;            // the conversion's result
+        std::string expected;  // the buffer afterwards
+    };
+    const std::string cutglyph("\x02\0", 2);
+    const boundcase cases[] = {
+        {"name cut by the size", "alph", conversion::greek, 1, "alph"},
+        {"name after a whole escape", escape(0, 0) + "alph", conversion::greek, 1, escape(0, 0) + "alph"},
+        {"name after a cut escape", std::string("x\x05\0", 3) + "al", conversion::greek, 1,
+         std::string("x\0\0al", 5)},
+        {"code cut by the size", "#col", conversion::hash, 1, "#col"},
+        {"digits cut by the size", "#col=12", conversion::hash, 0, "#col=12"},
+        {"digits after a whole escape", escape(1, 0) + "#tab=-", conversion::hash, 0,
+         escape(1, 0) + "#tab=-"},
+        {"code after a cut escape", std::string("\x05\x01\0", 3) + "#c", conversion::hash, 1,
+         std::string("\0\x01\0#c", 5)},
+        {"code shrinking before a cut escape", "#col=12" + cutglyph, conversion::hash, 1,
+         escape(0, 12) + std::string(3, '\0')},
+        {"script cut by the size", "a^bc", conversion::all1, 1, "a^bc"},
+        {"script after a cut escape", cutglyph, conversion::all2, 1, std::string(2, '\0')},
+    };
+    const std::string tail = "ha#1234^{x}";
+    for (const boundcase& c : cases) {
+        for (const std::string& after : {std::string(), tail}) {
+            size_t size = c.bytes.size();
+            std::unique_ptr<char[]> block(new char[size + after.size()]);
+            std::memcpy(block.get(), c.bytes.data(), size);
+            std::memcpy(block.get() + size, after.data(), after.size());
+            int r = 1;
+            switch (c.kind) {
+                case conversion::greek: r = greekmarkup(block.get(), size); break;
+                case conversion::hash: r = hashmarkup(block.get(), size); break;
+                case conversion::all1: markup(block.get(), size, 1); break;
+                case conversion::all2: markup(block.get(), size, 2); break;
+            }
+            EXPECT_EQ(r, c.result) << c.name;
+            EXPECT_EQ(std::string(block.get(), size), c.expected) << c.name;
+            EXPECT_EQ(std::string(block.get() + size, after.size()), after) << c.name;
+        }
+    }
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "platform/resultcodes.h"
@@ -255,6 +256,35 @@ TEST(PlatformHeadless, ReleasingTheDisplayTakesItsObjectsAlong) {
     // A new display can be made afterwards.
     pfdisplay* dd2 = nullptr;
     EXPECT_EQ(pfdisplaycreate(nullptr, &dd2, nullptr), 0u);
+}
+
+// Every minimise and restore releases the display with all its objects and makes new ones:
+// released objects are really freed (only a few are kept to catch stale handles), and a
+// handle used after its release is still refused.
+TEST(PlatformHeadless, ReleasedObjectsAreFreed) {
+    pfwindow* w = openwindow();
+    int heldafterfirst = 0;
+    for (int cycle = 0; cycle < 300; ++cycle) {
+        pfdisplay* dd = opendisplay(w, 8, 4, 8);
+        pfpaletteentry entries[256] = {};
+        pfpalette* palette = nullptr;
+        ASSERT_EQ(pfdisplaycreatepalette(dd, PF_PCAPS_8BIT, entries, &palette, nullptr), 0u);
+        pfsurface* primary = makesurface(dd, true);
+        pfsurface* shad = makesurface(dd, false, 8, 4);
+        pfsurface* back = makesurface(dd, false, 8, 4);
+        ASSERT_EQ(pfsurfacesetpalette(primary, palette), 0u);
+        EXPECT_EQ(pfsurfacerelease(back), 0u);
+        EXPECT_EQ(pfpaletterelease(palette), 1u);  // the primary still holds it
+        EXPECT_EQ(pfdisplayrelease(dd), 0u);
+        pfsurfacedesc d{};
+        EXPECT_EQ(pfsurfacelock(shad, nullptr, &d, 0, nullptr), PFERR_INVALIDOBJECT);
+        EXPECT_EQ(pfsurfacelock(back, nullptr, &d, 0, nullptr), PFERR_INVALIDOBJECT);
+        EXPECT_EQ(pfsurfacesetpalette(primary, nullptr), PFERR_INVALIDOBJECT);
+        EXPECT_EQ(pfdisplayrelease(dd), 0u);
+        if (cycle == 50) heldafterfirst = pfheldobjects();
+    }
+    EXPECT_EQ(pfheldobjects(), heldafterfirst);
+    EXPECT_LE(pfheldobjects(), 3 * 16);
 }
 
 TEST(PlatformHeadless, DeviceContextsHoldTheSurfaceLikeALock) {

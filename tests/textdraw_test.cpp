@@ -1,6 +1,7 @@
 // Tests of text drawing and measuring: layout, spacing, escapes, wrapping, clipping.
 #include "text/textdraw.h"
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -111,6 +112,48 @@ TEST_F(TextdrawTest, Escapes) {
     EXPECT_EQ(at(0, 0, 2), 255);
     EXPECT_EQ(at(3, 0, 0), 255);
     EXPECT_LT(at(3, 0, 2), 2);
+}
+
+// A pen near the int limits, from the caller or a tab escape, stops there: no wrap-around
+// (the sanitizer build reports any signed overflow), nothing drawn off the screen, and the
+// text goes on normally once a tab or line brings the pen back.
+TEST_F(TextdrawTest, PenNearTheIntLimits) {
+    opendisplay(4, 128, 64);
+    layoutfont(9);
+    auto tab = [](int32_t x) {
+        uint32_t u = static_cast<uint32_t>(x);
+        return bytes({5, 1, int(u & 0xFF), int(u >> 8 & 0xFF), int(u >> 16 & 0xFF), int(u >> 24)});
+    };
+    const std::string script = bytes({5, 2, 0, 1, 0xFF, 0x7F});  // full size, raised a whole line
+    struct pencase {
+        const char* name;
+        int x, y, margin;
+        std::string text;
+        int litx, lity;  // top-left of the one B expected on the screen, or -1 for nothing
+    };
+    const pencase cases[] = {
+        {"caller's x at the limit", INT_MAX - 1, 0, 0, "AAB" + tab(10) + "B", 10, 0},
+        {"tab to the limit", 0, 0, 0, tab(INT_MAX - 2) + "AAAA" + tab(20) + "B", 20, 0},
+        {"tab to the lower limit", 0, 0, 0, tab(INT_MIN + 1) + "AAAA" + tab(20) + "B", 20, 0},
+        {"wrap measured from the limit", 0, 0, 50, tab(INT_MAX - 3) + "A MM" + tab(10) + "B", 10, 13},
+        {"lines below the limit", 0, INT_MAX - 5, 0, "A\nA\nB\n" + script + "B", -1, -1},
+        {"script above the lower limit", 0, INT_MIN + 2, 0, script + "B\nB", -1, -1},
+        {"fixed lines from the caller", INT_MIN, INT_MIN, 20, "A A\nB B", -1, -1},
+    };
+    for (const pencase& c : cases) {
+        clearpixels();
+        draw(c.text, c.x, c.y, c.margin);
+        box b = litbox();
+        if (c.litx < 0) {
+            EXPECT_EQ(b.left, -1) << c.name;
+        } else {
+            EXPECT_EQ(b.left, c.litx) << c.name;
+            EXPECT_EQ(b.top, c.lity) << c.name;
+            EXPECT_EQ(b.right, c.litx + 1) << c.name;
+            EXPECT_EQ(b.bottom, c.lity + 3) << c.name;
+        }
+    }
+    EXPECT_EQ(textwidth((tab(INT_MAX) + "A").c_str()), 3 + 1);  // escapes add no width
 }
 
 // A text in a buffer without a terminating zero ends at the buffer's end; an escape cut off
@@ -266,6 +309,36 @@ TEST_F(TextdrawTest, ScriptEscapeRaisesAndScales) {
     // Size 179, offset 38: raised by trunc((38 × 12 + 128) / 256) = 2 pixels.
     EXPECT_FALSE(lit(3, 37));
     EXPECT_TRUE(lit(3, 38));
+}
+
+// Script escapes of many distinct sizes keep only a bounded number of fonts, while the
+// sizes a text keeps using stay cached and draw exactly as before.
+TEST_F(TextdrawTest, ScriptSizesKeepABoundedFontCache) {
+    opendisplay(4, 128, 64);
+    layoutfont(9, std::vector<uint8_t>(12, 15));
+    const int basefonts = fontcount();
+    auto sized = [](int s) { return bytes({5, 2, s & 0xFF, s >> 8, 0, 0}) + "AB"; };
+    // Markup's nested sizes (179 and 128): drawn twice, made once.
+    char text[64] = "B^{A^A}";
+    markup(text, sizeof text, 2);
+    drawtext(0, 30, 0, text, 0xFFFFFF);
+    const std::vector<uint8_t> first = pixels;
+    const int withmarkup = fontcount();
+    EXPECT_EQ(withmarkup, basefonts + 2);
+    clearpixels();
+    drawtext(0, 30, 0, text, 0xFFFFFF);
+    EXPECT_EQ(fontcount(), withmarkup);
+    EXPECT_EQ(pixels, first);
+    // Forty distinct sizes, from a tenth to six times the base (far apart enough that no
+    // font made for one serves another): the store stays within a few fonts.
+    for (int k = 0; k < 40; ++k) {
+        draw(sized(26 + k * 38), 0, 0);
+        ASSERT_LE(fontcount(), basefonts + 2 + 8) << k;
+    }
+    // The markup text draws the same after its fonts were dropped and made again.
+    clearpixels();
+    drawtext(0, 30, 0, text, 0xFFFFFF);
+    EXPECT_EQ(pixels, first);
 }
 
 TEST_F(TextdrawTest, EightBitUsesTheMultiplyTable) {

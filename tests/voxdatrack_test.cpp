@@ -186,6 +186,9 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
     std::vector<unsigned char> resizedbytes = {1, 0, 0, 0, 41, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x70, 0x42};
     resizedbytes.resize(16 + 40, 0);
     writebytes(resized, resizedbytes);
+    // Element size 0 with a million particles: no bytes to read, yet no particle either.
+    std::string zerosize = dir.file("zerosize.bin");
+    writebytes(zerosize, {0x40, 0x42, 0x0F, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x70, 0x42});
     std::string out = dir.file("out.bin");
     struct {
         std::vector<std::string> args;
@@ -207,6 +210,7 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         {{"--in", shortfile}, "shorter than its header"},
         {{"--in", headercut}, "shorter than its header"},
         {{"--in", resized}, "element size is 41"},
+        {{"--in", zerosize}, "element size is 0,"},
         {{"--math", "fast"}, "--math"},
         {{"--math"}, "--math"},
         {{"--threads", "0x2"}, "--threads"},
@@ -223,12 +227,12 @@ TEST(VoxdaTrackErrors, BadInputExitsTwoWithOneLineAndNoOutputFile) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_FALSE(std::filesystem::exists(out)) << c.mentions;
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 5);
 
     processresult r = track(dir, {"--frames", "1", "--out", dir.file("no-such-dir/out.bin")});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("no-such-dir/out.bin"), std::string::npos) << r.err;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 5);
 }
 
 // The thread count changes nothing in the output, rows or beam file, over an accelerated run.

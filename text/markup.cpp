@@ -19,14 +19,18 @@ constexpr int greekvariant = 304;
 
 unsigned char byteat(const char* text, size_t i) { return static_cast<unsigned char>(text[i]); }
 
+// The byte at text[i] while i lies before the text's end, else the terminator: a text that
+// fills its buffer, or ends inside an escape cut off by the buffer, is never read beyond.
+unsigned char boundedbyte(const char* text, size_t i, size_t end) { return i < end ? byteat(text, i) : 0; }
+
 size_t endindex(const char* text, size_t size) { return static_cast<size_t>(textend(text, size) - text); }
 
 // Length of the name when the text at text[i] starts with it, ignoring letter case; else 0.
-// Stops at the first mismatch, so it never reads past the terminator.
-size_t matchname(const char* text, size_t i, const char* name) {
+// Stops at the first mismatch or at the text's end.
+size_t matchname(const char* text, size_t i, size_t end, const char* name) {
     size_t k = 0;
     for (; name[k]; k++) {
-        unsigned char c = byteat(text, i + k);
+        unsigned char c = boundedbyte(text, i + k, end);
         if (c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
         if (c != static_cast<unsigned char>(name[k])) return 0;
     }
@@ -65,6 +69,22 @@ size_t stepof(unsigned char c) { return c == glyphescape ? 3 : c == textescape ?
 bool isletter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool isdigitbyte(unsigned char c) { return c >= '0' && c <= '9'; }
 
+// A text that ends inside an escape cut off by the buffer (its first zero is the terminator)
+// is ended at the escape's first byte instead. drawtext stops there unread either way, and a
+// conversion that moves the rest of the text left could otherwise make the cut-off escape
+// whole again, its zero a data byte and the text without an end.
+void endbeforecutescape(char* text, size_t size) {
+    size_t i = 0;
+    while (i < size && text[i]) {
+        size_t step = stepof(byteat(text, i));
+        if (step > size - i) {
+            if (std::memchr(text + i, 0, size - i)) text[i] = 0;
+            return;
+        }
+        i += step;
+    }
+}
+
 }  // namespace
 
 // Terminating zero, stepping over escapes; bounded by the buffer size.
@@ -91,21 +111,24 @@ char* textend(char* text, size_t size) {
 
 // Greek letter names become glyph escapes; a capital first letter gives the capital glyph.
 int greekmarkup(char* text, size_t size) {
+    endbeforecutescape(text, size);
     size_t i = 0;
-    while (i < size && text[i]) {
+    size_t end = endindex(text, size);
+    while (i < end) {
         unsigned char c = byteat(text, i);
         if (c == glyphescape || c == textescape) {
+            if (stepof(c) > end - i) break;  // cut off by the buffer: the text ends inside it
             i += stepof(c);
             continue;
         }
         int code = -1;
         size_t length = 0;
         for (int n = 0; n < 24 && code < 0; n++) {
-            length = matchname(text, i, greeknames[n]);
+            length = matchname(text, i, end, greeknames[n]);
             if (length) code = (c <= 96 ? greekupper : greeklower) + n;
         }
         for (int n = 0; n < 5 && code < 0; n++) {
-            length = matchname(text, i, variantnames[n]);
+            length = matchname(text, i, end, variantnames[n]);
             if (length) code = greekvariant + n;
         }
         if (code < 0) {
@@ -115,6 +138,7 @@ int greekmarkup(char* text, size_t size) {
         const unsigned char escape[3] = {glyphescape, static_cast<unsigned char>(code >> 8),
                                          static_cast<unsigned char>(code & 0xFF)};
         if (!replacebytes(text, size, i, length, escape, 3)) return 0;
+        end = endindex(text, size);
         i += 3;
     }
     return 1;
@@ -124,27 +148,31 @@ int greekmarkup(char* text, size_t size) {
 // by "#", become colour and tab escapes.
 int hashmarkup(char* text, size_t size) {
     static const char* const keys[2] = {"#col=", "#tab="};
+    endbeforecutescape(text, size);
     size_t i = 0;
-    while (i < size && text[i]) {
+    size_t end = endindex(text, size);
+    while (i < end) {
         unsigned char c = byteat(text, i);
         if (c == glyphescape || c == textescape) {
+            if (stepof(c) > end - i) break;  // cut off by the buffer: the text ends inside it
             i += stepof(c);
             continue;
         }
         bool converted = false;
         for (int selector = 0; selector < 2 && !converted; selector++) {
-            size_t keylength = matchname(text, i, keys[selector]);
+            size_t keylength = matchname(text, i, end, keys[selector]);
             if (!keylength) continue;
             size_t j = i + keylength;
-            bool negative = text[j] == '-';
+            bool negative = boundedbyte(text, j, end) == '-';
             if (negative) j++;
             uint32_t n = 0;  // wraps instead of overflowing on absurdly long numbers
-            for (; isdigitbyte(byteat(text, j)); j++) n = 10 * n + (byteat(text, j) - '0');
+            for (; isdigitbyte(boundedbyte(text, j, end)); j++) n = 10 * n + (byteat(text, j) - '0');
             if (negative) n = 0u - n;
-            if (text[j] == '#') j++;
+            if (boundedbyte(text, j, end) == '#') j++;
             unsigned char escape[6];
             putescape(escape, selector, n);
             if (!replacebytes(text, size, i, j - i, escape, 6)) return 0;
+            end = endindex(text, size);
             i += 6;
             converted = true;
         }
@@ -161,15 +189,17 @@ int scriptmarkup(char* text, size_t size, int depth, int v, int s) {
         std::trunc(static_cast<float>(v) + 0.3f * static_cast<float>(s) - 0.5f * static_cast<float>(s - s2)));
     int vdown = static_cast<int>(
         std::trunc(static_cast<float>(v) - 0.3f * static_cast<float>(s) - 0.5f * static_cast<float>(s - s2)));
+    endbeforecutescape(text, size);
     size_t i = 0;
-    while (i < size && text[i]) {
+    size_t end = endindex(text, size);
+    while (i < end) {
         unsigned char c = byteat(text, i);
         if (c != '^' && c != '_') {
+            if (stepof(c) > end - i) break;  // cut off by the buffer: the text ends inside it
             i += stepof(c);
             continue;
         }
         int inner = c == '^' ? vup : vdown;
-        size_t end = endindex(text, size);
         if (end >= size) return 0;
         size_t a = i + 1;  // start of the argument
         unsigned char first = byteat(text, a);
@@ -215,6 +245,7 @@ int scriptmarkup(char* text, size_t size, int depth, int v, int s) {
             std::memcpy(text + i, open, 6);
             std::memcpy(text + i + 6, scratch.data(), newinside);
             std::memcpy(text + i + 6 + newinside, back, 6);
+            end = endindex(text, size);
             i = newtail;
             continue;
         } else if (isletter(first)) {
@@ -236,6 +267,7 @@ int scriptmarkup(char* text, size_t size, int depth, int v, int s) {
         std::memmove(text + a + 5, text + a, b - a);
         std::memcpy(text + i, open, 6);
         std::memcpy(text + b + 5, back, 6);
+        end = endindex(text, size);
         i = b + 11;
     }
     return 1;

@@ -1,9 +1,12 @@
 // Text drawing: glyphs of the current font along a pen, with escapes, word wrap and measuring.
 #include "text/textdraw.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "display/screen.h"
 #include "raster/blendtables.h"
@@ -24,11 +27,19 @@ int spacingfor(int cellwidth) {
     return static_cast<int>(std::floor(static_cast<double>(cellwidth) * static_cast<double>(tracking) + 0.5));
 }
 
+// A pen position or width kept within int: a pen given near the int limits (by the caller
+// or a tab escape) stops there instead of wrapping around.
+int clampint(long long v) { return v > INT_MAX ? INT_MAX : v < INT_MIN ? INT_MIN : static_cast<int>(v); }
+int clampint(double v) {
+    return v >= 2147483647.0 ? INT_MAX : v <= -2147483648.0 ? INT_MIN : static_cast<int>(v);
+}
+int penadd(int a, long long b) { return clampint(static_cast<long long>(a) + b); }
+
 // Advance of glyph g from the undistorted base glyph and the style's factors.
 int advancefor(const font* base, int g, const textstyle& st) {
     const font* f = base ? base : currentfont;
     int w = f->glyphs[g][0];
-    return static_cast<int>(
+    return clampint(
         std::floor(w * static_cast<double>(st.widthscale) * (1 + static_cast<double>(st.boldness)) + 0.5));
 }
 
@@ -55,12 +66,13 @@ size_t boundedlength(const unsigned char* text, size_t limit) {
 // text escapes add nothing; other control bytes below 8 are zero-width single bytes. An
 // escape that does not fit in the limit ends the text without its data bytes being read.
 int measure(const unsigned char* text, size_t limit) {
-    if (fixedpitch) return static_cast<int>(boundedlength(text, limit)) * currentcellwidth - 1;
+    if (fixedpitch)
+        return clampint(static_cast<long long>(boundedlength(text, limit)) * currentcellwidth - 1);
     if (!currentfont) return 10;
     const textstyle& q = currentfont->style;
     const font* base = fontbyid(q.base);
     int sp = spacingfor(currentcellwidth);
-    int width = 0;
+    long long width = 0;
     size_t i = 0;
     while (i < limit && text[i] && text[i] != '\n') {
         unsigned char g = text[i];
@@ -72,10 +84,10 @@ int measure(const unsigned char* text, size_t limit) {
             i++;
             continue;
         }
-        width += advancefor(base, g, q) + sp;
+        width = clampint(width + advancefor(base, g, q) + sp);
         i++;
     }
-    return width;
+    return static_cast<int>(width);
 }
 
 // Length in bytes of the word starting at text (up to white space or the end), at most size
@@ -89,6 +101,51 @@ size_t wordlength(const unsigned char* text, size_t size) {
         j += step;
     }
     return j;
+}
+
+// Fonts that script escapes made, least recently used first. The text alone chooses the
+// sizes, so keeping every one would let a text make memory grow without bound: only the
+// last few are kept, and while they hold more than a budget of glyph memory the oldest go.
+// The few sizes ordinary markup uses stay cached.
+constexpr size_t keptscriptfonts = 8;
+constexpr long scriptfontbudget = 16L << 20;  // bytes of glyph images
+std::vector<uint32_t> scriptfonts;            // font ids
+
+long glyphmemory(const font* f) {
+    long total = 0;
+    for (const unsigned char* g : f->glyphs) total += glyphblocksize(g);
+    return total;
+}
+
+// setstyle for a script escape, keeping the fonts it makes within bounds.
+void setscriptstyle(const textstyle& request) {
+    int fontsbefore = fontcount();
+    setstyle(request);
+    if (!currentfont) return;
+    uint32_t id = currentfont->id;
+    auto known = std::find(scriptfonts.begin(), scriptfonts.end(), id);
+    if (known != scriptfonts.end()) {
+        scriptfonts.erase(known);
+    } else if (fontcount() <= fontsbefore) {
+        return;  // an existing font that no script escape made: not ours to drop
+    }
+    scriptfonts.push_back(id);
+    // Drop the oldest beyond the count or the budget; never the font in use.
+    for (;;) {
+        long held = 0;
+        std::vector<uint32_t> alive;
+        for (uint32_t k : scriptfonts)
+            if (const font* f = fontbyid(k)) {
+                alive.push_back(k);
+                held += glyphmemory(f);
+            }
+        scriptfonts = alive;
+        if (scriptfonts.size() <= 1 || (scriptfonts.size() <= keptscriptfonts && held <= scriptfontbudget))
+            break;
+        font* oldest = fontbyid(scriptfonts.front());
+        scriptfonts.erase(scriptfonts.begin());
+        if (oldest != currentfont) deletefont(oldest);
+    }
 }
 
 // One glyph pixel through the glyph mode's clipped writer, tinted by the text colour.
@@ -155,14 +212,14 @@ static void drawbytes(int x, int y, int margin, const unsigned char* t, size_t s
                 int s = data[0] | data[1] << 8;
                 int v = static_cast<int16_t>(static_cast<uint16_t>(data[2] | data[3] << 8));
                 int m = savedbase ? savedbase->maxheight : currentmaxheight;
-                y += r;
+                y = penadd(y, r);
                 r = (v * m + 128) / 256;
-                y -= r;
+                y = penadd(y, -r);
                 if (s > 0) {
                     float f = static_cast<float>(s) / 256.0f;
                     working.widthscale = f * saved.widthscale;
                     working.heightscale = f * saved.heightscale;
-                    setstyle(working);
+                    setscriptstyle(working);
                 }
             }
             i += 6;
@@ -171,31 +228,31 @@ static void drawbytes(int x, int y, int margin, const unsigned char* t, size_t s
         i = after;
         if (g == '\n') {
             cx = x;
-            y += currentmaxheight + 1;
+            y = penadd(y, currentmaxheight + 1);
             continue;
         }
         const unsigned char* glyph = currentglyphs[g];
         int next;
         if (fixedpitch) {
-            next = cx + currentcellwidth;
-            cx += (currentcellwidth - glyph[0]) / 2;
+            next = penadd(cx, currentcellwidth);
+            cx = penadd(cx, (currentcellwidth - glyph[0]) / 2);
         } else {
-            next = cx + sp + advancefor(fontbyid(working.base), g, working);
+            next = penadd(cx, static_cast<long long>(sp) + advancefor(fontbyid(working.base), g, working));
         }
         if (margin != 0 && g == ' ') {
             size_t n = wordlength(t + i, size - i);
-            if (cx + measure(t + i, n) > margin) {
+            if (static_cast<long long>(cx) + measure(t + i, n) > margin) {
                 next = x;
-                y += currentmaxheight + 1;
+                y = penadd(y, currentmaxheight + 1);
             }
             cx = next;
             continue;
         }
-        int gw = glyph[0], gh = glyph[1];
-        if (cx >= left && y >= screen.cliptop && next <= screen.width && cx + gw <= screen.width &&
-            y + currentmaxheight <= screen.height && y + gh <= screen.height) {
+        long long gw = glyph[0], gh = glyph[1], lx = cx, ly = y;
+        if (cx >= left && y >= screen.cliptop && next <= screen.width && lx + gw <= screen.width &&
+            ly + currentmaxheight <= screen.height && ly + gh <= screen.height) {
             drawglyph(cx, y, glyph, c);
-        } else if (cx < screen.width && y < screen.height && next > 0 && y + currentmaxheight > 0) {
+        } else if (cx < screen.width && y < screen.height && next > 0 && ly + currentmaxheight > 0) {
             drawglyphpixels(glyph, cx, y, left, c);
         }
         cx = next;

@@ -130,15 +130,17 @@ void printrow(const framestatus& status, void* context) {
                 status.count);
 }
 
-// The element size in a beam file's header (little-endian u32 at byte 4), or 0 when unreadable.
-uint32_t headerelemsize(const std::string& path) {
+// The element size in a beam file's header (little-endian u32 at byte 4); false when the
+// file holds no whole header.
+bool headerelemsize(const std::string& path, uint32_t* elemsize) {
     FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return 0;
+    if (!file) return false;
     unsigned char head[8];
     size_t got = std::fread(head, 1, sizeof head, file);
     std::fclose(file);
-    if (got != sizeof head) return 0;
-    return head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
+    if (got != sizeof head) return false;
+    *elemsize = head[4] | head[5] << 8 | head[6] << 16 | static_cast<uint32_t>(head[7]) << 24;
+    return true;
 }
 
 // The starting beam from a file in the full growable-array layout.
@@ -153,8 +155,10 @@ dynarray loadbeam(const std::string& path) {
     std::fclose(file);
     if (!ok && readfailed) fail(path + ": cannot read: " + std::strerror(error));
     // A wrong element size also makes the length disagree with the header: name the size.
-    uint32_t elemsize = ok ? beam.elemsize : headerelemsize(path);
-    if (elemsize != 0 && elemsize != sizeof(particle))
+    // Every size but 40, 0 included, is refused: the tracker indexes the data as particles.
+    uint32_t elemsize = beam.elemsize;
+    bool known = ok || headerelemsize(path, &elemsize);
+    if (known && elemsize != sizeof(particle))
         fail(path + ": element size is " + std::to_string(elemsize) + ", expected 40 (x, xp, y, yp, energy)");
     if (!ok) fail(path + ": file is shorter than its header says");
     return beam;

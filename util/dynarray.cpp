@@ -12,6 +12,10 @@
 
 namespace {
 
+// Largest room beyond the elements that one growth step, or a file's growth field, may ask
+// for (64 MiB).
+constexpr uint64_t maxgrowthroom = uint64_t(1) << 26;
+
 // Fill target f of the growth rule.
 double filltarget(float growth) { return 0.005 * growth + 0.5; }
 
@@ -49,6 +53,11 @@ void resize(dynarray* array, uint32_t capacity) {
 void growforappend(dynarray* array) {
     if (array->count < array->capacity) return;
     uint32_t capacity = scaledcapacity(static_cast<double>(array->count) + 1.0, array->growth);
+    // A growth just above -100 (only a damaged file gives one) would ask for millions of
+    // times the elements: one step adds at most maxgrowthroom bytes.
+    uint64_t room = maxgrowthroom / (array->elemsize ? array->elemsize : 1);
+    if (capacity > array->count + room)
+        capacity = static_cast<uint32_t>(std::min<uint64_t>(array->count + room, 4294967295u));
     if (capacity <= array->count) capacity = array->count + 1;
     resize(array, capacity);
 }
@@ -99,6 +108,11 @@ dynarray readbody(FILE* file, uint32_t count, uint32_t elemsize, uint32_t mincap
         return array;
     }
     uint32_t capacity = scaledcapacity(count, growth);
+    // A growth just above -100 gives a tiny fill target and so an enormous capacity: the
+    // room the growth rule adds beyond the elements read is bounded.
+    if (elemsize && static_cast<uint64_t>(capacity - std::min(capacity, count)) * elemsize > maxgrowthroom)
+        capacity =
+            count + static_cast<uint32_t>(std::min<uint64_t>(maxgrowthroom / elemsize, 4294967295u - count));
     if (capacity < mincapacity) capacity = mincapacity;
     if (capacity < count) capacity = count;
     if (capacity < 1) capacity = 1;

@@ -154,9 +154,9 @@ void pfheadlesssetextrapitch(int bytes) {
     pfextrapitch = bytes < 0 ? 0 : bytes;
 }
 
-void pfheadlessfail(const char* call, pfresult result, int times) {
+void pfheadlessfail(const char* call, pfresult result, int times, int skip) {
     pfcurrentbackend();
-    pfsetinjectedfailure(call, result, times);
+    pfsetinjectedfailure(call, result, times, skip);
 }
 
 void pfheadlessclearfailures() { pfclearinjectedfailures(); }

@@ -24,8 +24,9 @@ void pfheadlesssetdepths(const std::vector<int>& bitsperpixel);
 void pfheadlesssetextrapitch(int bytes);
 
 // Makes the named call (its platform name, e.g. "pfsurfacelock") give result for the next
-// times calls (-1: until cleared).  Calls that return a handle or a flag give null or 0.
-void pfheadlessfail(const char* call, pfresult result, int times = -1);
+// times calls (-1: until cleared), after letting skip calls through.  Calls that return a
+// handle or a flag give null or 0.
+void pfheadlessfail(const char* call, pfresult result, int times = -1, int skip = 0);
 void pfheadlessclearfailures();
 
 // The virtual clock: tick count, performance counter (nanoseconds, frequency 10^9) and pfsleep

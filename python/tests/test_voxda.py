@@ -12,6 +12,14 @@ from conftest import csv_rows, read_beam, run, write_beam
 
 NAN = float("nan")
 
+
+def need_math(math):
+    """Skips a test of a math mode this build does not have."""
+    try:
+        voxda.track(np.zeros((0, 5)), 0, math=math)
+    except ValueError as error:
+        pytest.skip(str(error))
+
 # Single particles with known fates over 30 cells at 800 MeV: (row, lost_at_cell).
 FATES = [
     ((0.03, 0.0, 0.0, 0.0, 800.0), -1),  # well inside: survives
@@ -36,18 +44,21 @@ def test_make_beam_is_the_beam_voxda_track_starts_with(tmp_path, track_program):
 
 
 @pytest.mark.parametrize(
-    "fast,frames,accelerate", [(True, 40, (5, 30)), (False, 120, (10, 90)), (True, 12, None)]
+    "fast,frames,accelerate,math",
+    [(True, 40, (5, 30), "exact"), (False, 120, (10, 90), "exact"), (True, 12, None, "exact"),
+     (True, 40, (5, 30), "vector")],
 )
-def test_tracker_frames_are_voxda_tracks_frames(tmp_path, track_program, fast, frames, accelerate):
+def test_tracker_frames_are_voxda_tracks_frames(tmp_path, track_program, fast, frames, accelerate, math):
+    need_math(math)
     out = tmp_path / "end.beam"
-    args = [track_program, "--frames", str(frames), "--out", str(out)]
+    args = [track_program, "--frames", str(frames), "--out", str(out), "--math", math]
     if fast:
         args.append("--fast")
     if accelerate:
         args += ["--accelerate", f"{accelerate[0]}:{accelerate[1]}"]
     rows = csv_rows(run(args))
 
-    tracker = voxda.Tracker(voxda.make_beam())
+    tracker = voxda.Tracker(voxda.make_beam(), math=math)
     start = tracker.count
     for frame in range(frames):
         tracker.cull()
@@ -97,18 +108,25 @@ def test_track_gives_voxda_tracks_frame_of_loss_for_single_particles(tmp_path, t
             assert not final[i, 0] ** 2 + final[i, 2] ** 2 <= 0.25  # kept where it was found outside
 
 
-@pytest.mark.parametrize("cells,accelerate", [(25, None), (20, (3, 12)), (6, 2)])
-def test_track_of_the_beam_matches_voxda_track_byte_for_byte(tmp_path, track_program, cells, accelerate):
+@pytest.mark.parametrize(
+    "cells,accelerate,math,threads",
+    [(25, None, "exact", 0), (20, (3, 12), "exact", 1), (6, 2, "exact", 3), (20, (3, 12), "vector", 0),
+     (25, None, "vector", 2)],
+)
+def test_track_of_the_beam_matches_voxda_track_byte_for_byte(tmp_path, track_program, cells, accelerate, math,
+                                                             threads):
+    need_math(math)
     beam = voxda.make_beam()
     beam[::25, 0] += np.linspace(0.05, 0.3, 400)  # some near the edge, so that losses happen
     write_beam(tmp_path / "in.beam", beam)
     out = tmp_path / "end.beam"
-    args = [track_program, "--in", str(tmp_path / "in.beam"), "--fast", "--frames", str(cells), "--out", str(out)]
+    args = [track_program, "--in", str(tmp_path / "in.beam"), "--fast", "--frames", str(cells), "--out", str(out),
+            "--math", math]
     if accelerate is not None:
         span = (accelerate, accelerate) if isinstance(accelerate, int) else accelerate
         args += ["--accelerate", f"{span[0]}:{span[1]}"]
     rows = csv_rows(run(args))
-    final, lost = voxda.track(beam, cells, accelerate=accelerate)
+    final, lost = voxda.track(beam, cells, accelerate=accelerate, math=math, threads=threads)
     # voxda-track's row of frame k counts the particles not lost before cell k.
     for k, row in enumerate(rows):
         assert int(row["count"]) == np.count_nonzero((lost == -1) | (lost > k))
@@ -174,6 +192,7 @@ BAD_CALLS = [
     (lambda: voxda.track(np.zeros((2, 5)), 1.5), TypeError, ""),
     (lambda: voxda.track(np.zeros((2, 5)), 1, math="fast"), ValueError, "math"),
     (lambda: voxda.track(np.zeros((2, 5)), 1, threads=-2), ValueError, "threads"),
+    (lambda: voxda.track(np.zeros((2, 5)), 1, threads=100000), ValueError, "threads"),
     (lambda: voxda.track(np.zeros((2, 5)), 1, accelerate=(5, 2)), ValueError, "accelerate"),
     (lambda: voxda.track(np.zeros((2, 5)), 1, accelerate=(-1, 2)), ValueError, "accelerate"),
     (lambda: voxda.track(np.zeros((2, 5)), 1, accelerate="0:3"), TypeError, "accelerate"),
