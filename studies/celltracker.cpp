@@ -1,70 +1,50 @@
-// Whole-cell tracking for the studies, on the demo's own cell step.
+// Whole-cell tracking for the studies, on the tracking engine's periodic cell.
 #include "studies/celltracker.h"
 
-#include <algorithm>
-#include <cstring>
-#include <thread>
-#include <vector>
-
-#include "particles/decays.h"
-#include "util/dynarray.h"
+#include <map>
+#include <mutex>
+#include <utility>
 
 namespace {
 
-constexpr size_t chunkparticles = 16;  // small, so long survivors never hold up the others
-
-// One particle through whole cells, in the frame order check, step, accelerate.
-int64_t trackone(particle* p, const cellrequest& r) {
-    dynarray one;
-    dynarrayinit(&one, sizeof(particle));
-    dynarrayappend(&one, p);
-    particle* q = static_cast<particle*>(one.data);
-    int64_t lost = survived;
-    for (int64_t cell = 0;; ++cell) {
-        if (!inaperture(*q)) {
-            lost = cell;
-            break;
-        }
-        if (cell == r.cells) break;
-        double distance = startdistance;  // every cell is the same periodic cell
-        advancebeam(&one, &distance, true);
-        if (r.accelerate && r.from <= cell && cell <= r.to) acceleratebeam(&one);
+// One engine per (math, threads), started on first use and kept for the process: its pool is
+// started once, and it is never torn down at exit, where a forked child would wait for threads it
+// does not have.
+engine& studyengine(const cellrequest& r) {
+    static std::map<std::pair<int, int>, engine*> engines;
+    engine*& e = engines[{static_cast<int>(r.math), r.threads}];
+    if (!e) {
+        engineoptions options;
+        options.math = r.math;
+        options.threads = r.threads > 0 ? static_cast<unsigned>(r.threads) : 0;
+        std::string error;
+        engineoptionsfromenvironment(&options, error);  // VOXDA_SIMD; the request's own mode wins
+        options.math = r.math;
+        options.threads = r.threads > 0 ? static_cast<unsigned>(r.threads) : 0;
+        e = new engine(options);
     }
-    *p = *static_cast<particle*>(one.data);
-    dynarrayrelease(one);
-    return lost;
+    return *e;
 }
+
+std::mutex enginelock;  // an engine serves one caller at a time
 
 }  // namespace
 
-// Chunks handed out from one counter; each particle's result depends on nothing else.
+static_assert(sizeof(std::atomic<uint8_t>) == 1 && std::atomic<uint8_t>::is_always_lock_free,
+              "the done flags are handed to the engine as bytes it writes atomically");
+
 bool trackwholecells(particle* particles, int64_t* lost, size_t n, const cellrequest& request,
                      const cellcontrol& control) {
-    makedecaytables();
-    std::atomic<size_t> next{0};
-    std::atomic<bool> stopped{false};
-    auto worker = [&] {
-        for (;;) {
-            if (control.stop && control.stop->load()) {
-                stopped = true;
-                return;
-            }
-            size_t first = next.fetch_add(chunkparticles);
-            if (first >= n) return;
-            size_t end = std::min(n, first + chunkparticles);
-            for (size_t i = first; i < end; ++i) {
-                lost[i] = trackone(&particles[i], request);
-                if (control.done) control.done[i].store(1, std::memory_order_release);
-            }
-            if (control.finished) control.finished->fetch_add(static_cast<int64_t>(end - first));
-        }
-    };
-    unsigned threads = request.threads > 0 ? static_cast<unsigned>(request.threads)
-                                           : std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<size_t>(threads, (n + chunkparticles - 1) / chunkparticles));
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(worker);
-    if (threads > 0) worker();
-    for (std::thread& t : pool) t.join();
-    return !stopped;
+    std::lock_guard<std::mutex> hold(enginelock);
+    cellrun run;
+    run.cells = request.cells;
+    if (request.accelerate) {
+        run.acceleratefrom = request.from;
+        run.accelerateto = request.to;
+    }
+    run.lostatcell = lost;
+    run.stop = control.stop;
+    run.finished = control.finished;
+    run.done = reinterpret_cast<uint8_t*>(control.done);
+    return trackcells(studyengine(request), particles, n, run);
 }

@@ -1,7 +1,9 @@
 // Test helper: an X server for window tests, the one in DISPLAY or an Xvfb started and stopped here.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +39,14 @@ class testxserver {
             const std::string display = std::string(":").append(number);
             pid = fork();
             if (pid == 0) {
+                // The server dies with the test and holds none of its files: a test runner waiting
+                // for the test's output must not wait for the server too.
+                prctl(PR_SET_PDEATHSIG, SIGTERM);
+                const int null = open("/dev/null", O_RDWR);
+                dup2(null, 0);
+                dup2(null, 1);
+                dup2(null, 2);
+                close_range(3, ~0u, 0);
                 execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-screen", "0", "640x480x24", "-nolisten",
                       "tcp", static_cast<char*>(nullptr));
                 _exit(127);
