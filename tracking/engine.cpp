@@ -53,7 +53,7 @@ void runframe(enginestate& s, const stepplan& plan, bool accelerate, particle* p
 struct cellsjob {
     const enginestate* s;
     const cellrun* run;
-    cellspec spec;
+    cellrange range;
     particle* p;
     size_t n;
     std::atomic<bool> stopped{false};
@@ -68,7 +68,7 @@ void cellstaskrun(void* context, size_t index) {
     }
     const size_t start = index * cellstask;
     const size_t count = std::min(cellstask, j.n - start);
-    j.s->kernels->cells(j.s->constants, periodiccell(), j.spec, j.p + start, j.run->lostatcell + start,
+    j.s->kernels->cells(j.s->constants, periodiccell(), j.range, j.p + start, j.run->lostatcell + start,
                         count);
     if (j.run->done)
         for (size_t i = start; i < start + count; ++i)
@@ -163,7 +163,7 @@ bool trackcells(engine& e, particle* p, size_t n, const cellrun& run) {
     cellsjob job;
     job.s = &e.state();
     job.run = &run;
-    job.spec = {run.cells, run.acceleratefrom, run.accelerateto};
+    job.range = {run.cells, run.acceleratefrom, run.accelerateto};
     job.p = p;
     job.n = n;
     e.state().pool.run((n + cellstask - 1) / cellstask, cellstaskrun, &job);

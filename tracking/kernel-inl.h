@@ -142,8 +142,8 @@ inline void trackframe(const L& l, const kernelconstants& c, const stepplan& pla
 // particle keeps the coordinates at which it was found outside; its lane goes on with a particle on
 // the axis, whose result is thrown away.
 template <class L>
-inline void trackcellblocks(const L& l, const kernelconstants& c, const stepplan& cell, const cellspec& spec,
-                            particle* p, int64_t* lost, size_t n) {
+inline void trackcellblocks(const L& l, const kernelconstants& c, const stepplan& cell,
+                            const cellrange& range, particle* p, int64_t* lost, size_t n) {
     kernelblockdata b;
     for (size_t start = 0; start < n; start += kernelblock) {
         const int m = n - start < size_t{kernelblock} ? static_cast<int>(n - start) : kernelblock;
@@ -163,9 +163,9 @@ inline void trackcellblocks(const L& l, const kernelconstants& c, const stepplan
                 scatterlane(b, i, p + start + i);
                 b.x[i] = b.xp[i] = b.y[i] = b.yp[i] = 0;
             }
-            if (living == 0 || travelled == spec.cells) break;
+            if (living == 0 || travelled == range.cells) break;
             trackblock(l, c, cell, b);
-            if (spec.acceleratefrom <= travelled && travelled <= spec.accelerateto) {
+            if (range.acceleratefrom <= travelled && travelled <= range.accelerateto) {
                 accelerateblock(l, c, b);
                 kickcoefficients(l, c, b.energy, b.k);
             }

@@ -59,9 +59,9 @@ void exactframe(const kernelconstants& c, const stepplan& plan, bool accelerate,
     trackframe(exactlanes{}, c, plan, accelerate, p, n);
 }
 
-void exactcells(const kernelconstants& c, const stepplan& cell, const cellspec& spec, particle* p,
+void exactcells(const kernelconstants& c, const stepplan& cell, const cellrange& range, particle* p,
                 int64_t* lost, size_t n) {
-    trackcellblocks(exactlanes{}, c, cell, spec, p, lost, n);
+    trackcellblocks(exactlanes{}, c, cell, range, p, lost, n);
 }
 
 }  // namespace HWY_NAMESPACE

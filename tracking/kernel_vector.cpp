@@ -46,9 +46,9 @@ void simdframe(const kernelconstants& c, const stepplan& plan, bool accelerate, 
     trackframe(simdlanes{}, c, plan, accelerate, p, n);
 }
 
-void simdcells(const kernelconstants& c, const stepplan& cell, const cellspec& spec, particle* p,
+void simdcells(const kernelconstants& c, const stepplan& cell, const cellrange& range, particle* p,
                int64_t* lost, size_t n) {
-    trackcellblocks(simdlanes{}, c, cell, spec, p, lost, n);
+    trackcellblocks(simdlanes{}, c, cell, range, p, lost, n);
 }
 
 const char* simdtarget() { return hwy::TargetName(HWY_TARGET); }
@@ -90,9 +90,9 @@ void portableframe(const kernelconstants& c, const stepplan& plan, bool accelera
     portable::trackframe(portablelanes{}, c, plan, accelerate, p, n);
 }
 
-void portablecells(const kernelconstants& c, const stepplan& cell, const cellspec& spec, particle* p,
+void portablecells(const kernelconstants& c, const stepplan& cell, const cellrange& range, particle* p,
                    int64_t* lost, size_t n) {
-    portable::trackcellblocks(portablelanes{}, c, cell, spec, p, lost, n);
+    portable::trackcellblocks(portablelanes{}, c, cell, range, p, lost, n);
 }
 
 }  // namespace vectorkernel

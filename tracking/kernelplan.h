@@ -33,7 +33,7 @@ struct kernelblockdata {
 };
 
 // What trackcells asks of a kernel.
-struct cellspec {
+struct cellrange {
     int64_t cells;           // cells to travel
     int64_t acceleratefrom;  // accelerate after the step of cells from..to (inclusive)
     int64_t accelerateto;
@@ -45,6 +45,6 @@ struct kernelset {
     void (*frame)(const kernelconstants& c, const stepplan& plan, bool accelerate, particle* p, size_t n);
     // Whole cells with the aperture check at the start and after every cell; lost[i] gets the
     // cells travelled at the first failed check, or -1.
-    void (*cells)(const kernelconstants& c, const stepplan& cell, const cellspec& spec, particle* p,
+    void (*cells)(const kernelconstants& c, const stepplan& cell, const cellrange& range, particle* p,
                   int64_t* lost, size_t n);
 };
